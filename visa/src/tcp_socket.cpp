@@ -1,0 +1,284 @@
+#include "tcp_socket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace velq {
+
+tcp_deadline tcp_deadline::after_ms(ViUInt32 ms)
+{
+    tcp_deadline d;
+    if (ms == VI_TMO_INFINITE) {
+        d.m_infinite = true;
+    } else {
+        d.m_at = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    }
+    return d;
+}
+
+bool tcp_deadline::passed() const
+{
+    return !m_infinite && std::chrono::steady_clock::now() >= m_at;
+}
+
+int tcp_deadline::poll_ms() const
+{
+    if (m_infinite)
+        return -1;
+    const auto left = m_at - std::chrono::steady_clock::now();
+    if (left <= std::chrono::steady_clock::duration::zero())
+        return 0;
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(left).count();
+    const long long ms = (us + 999) / 1000;
+    return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
+
+tcp_wakeup::tcp_wakeup()
+    : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+}
+
+tcp_wakeup::~tcp_wakeup()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void tcp_wakeup::wake()
+{
+    m_woken.store(true);
+    if (m_fd >= 0) {
+        const uint64_t one = 1;
+        ssize_t n;
+        do {
+            n = ::write(m_fd, &one, sizeof one);
+        } while (n < 0 && errno == EINTR);
+    }
+}
+
+ViStatus tcp_wait(int fd, short events, const tcp_deadline &deadline, const tcp_wakeup *wakeup)
+{
+    for (;;) {
+        if (wakeup && wakeup->woken())
+            return VI_ERROR_ABORT;
+        pollfd fds[2] = {{fd, events, 0}, {wakeup ? wakeup->fd() : -1, POLLIN, 0}};
+        const nfds_t nfds = (wakeup && wakeup->fd() >= 0) ? 2 : 1;
+        const int n = ::poll(fds, nfds, deadline.poll_ms());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return VI_ERROR_IO;
+        }
+        if (nfds == 2 && fds[1].revents)
+            return VI_ERROR_ABORT;
+        if (n == 0 || fds[0].revents == 0) {
+            if (deadline.passed())
+                return VI_ERROR_TMO;
+            continue;
+        }
+        // Errors and hang-ups count as ready: the following send/recv reports them precisely.
+        return VI_SUCCESS;
+    }
+}
+
+static ViStatus connect_one(const addrinfo *ai, const tcp_deadline &deadline, const tcp_wakeup *wakeup,
+                            int *fd_out)
+{
+    const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+    if (fd < 0)
+        return VI_ERROR_SYSTEM_ERROR;
+    ViStatus st = VI_SUCCESS;
+    if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
+        if (errno != EINPROGRESS && errno != EINTR) {
+            st = VI_ERROR_RSRC_NFOUND;
+        } else {
+            st = tcp_wait(fd, POLLOUT, deadline, wakeup);
+            if (st == VI_SUCCESS) {
+                int err = 0;
+                socklen_t len = sizeof err;
+                if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0)
+                    st = VI_ERROR_RSRC_NFOUND;
+            }
+        }
+    }
+    if (st != VI_SUCCESS) {
+        ::close(fd);
+        return st;
+    }
+    *fd_out = fd;
+    return VI_SUCCESS;
+}
+
+ViStatus tcp_connect(const std::string &host, ViUInt16 port, const tcp_deadline &deadline,
+                     const tcp_wakeup *wakeup, int *fd_out, std::string *peer_address)
+{
+    *fd_out = -1;
+    if (host.empty() || port == 0)
+        return VI_ERROR_RSRC_NFOUND;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo *res = nullptr;
+    const std::string service = std::to_string(port);
+    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &res) != 0 || !res)
+        return VI_ERROR_RSRC_NFOUND;
+
+    ViStatus st = VI_ERROR_RSRC_NFOUND;
+    for (const addrinfo *ai = res; ai; ai = ai->ai_next) {
+        st = connect_one(ai, deadline, wakeup, fd_out);
+        if (st == VI_SUCCESS) {
+            if (peer_address) {
+                char text[INET6_ADDRSTRLEN] = {0};
+                if (::getnameinfo(ai->ai_addr, ai->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) == 0)
+                    *peer_address = text;
+            }
+            break;
+        }
+        if (st == VI_ERROR_TMO || st == VI_ERROR_ABORT)
+            break;
+    }
+    ::freeaddrinfo(res);
+    return st;
+}
+
+static ViStatus map_socket_errno(int err)
+{
+    switch (err) {
+    case EPIPE:
+    case ECONNRESET:
+    case ECONNABORTED:
+    case ENOTCONN:
+    case ETIMEDOUT:
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+        return VI_ERROR_CONN_LOST;
+    default:
+        return VI_ERROR_IO;
+    }
+}
+
+ViStatus tcp_send_all(int fd, const void *buf, size_t len, size_t *sent, const tcp_deadline &deadline,
+                      const tcp_wakeup *wakeup)
+{
+    const auto *p = static_cast<const unsigned char *>(buf);
+    size_t done = 0;
+    ViStatus st = VI_SUCCESS;
+    while (done < len) {
+        if (wakeup && wakeup->woken()) {
+            st = VI_ERROR_ABORT;
+            break;
+        }
+        const ssize_t n = ::send(fd, p + done, len - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            st = tcp_wait(fd, POLLOUT, deadline, wakeup);
+            if (st != VI_SUCCESS)
+                break;
+            continue;
+        }
+        st = n < 0 ? map_socket_errno(errno) : VI_ERROR_IO;
+        break;
+    }
+    if (sent)
+        *sent = done;
+    return st;
+}
+
+ViStatus tcp_recv_some(int fd, void *buf, size_t cap, size_t *got, const tcp_deadline &deadline,
+                       const tcp_wakeup *wakeup)
+{
+    *got = 0;
+    for (;;) {
+        if (wakeup && wakeup->woken())
+            return VI_ERROR_ABORT;
+        const ssize_t n = ::recv(fd, buf, cap, MSG_DONTWAIT);
+        if (n > 0) {
+            *got = static_cast<size_t>(n);
+            return VI_SUCCESS;
+        }
+        if (n == 0)
+            return VI_ERROR_CONN_LOST;
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return map_socket_errno(errno);
+        const ViStatus st = tcp_wait(fd, POLLIN, deadline, wakeup);
+        if (st != VI_SUCCESS)
+            return st;
+    }
+}
+
+ViStatus tcp_recv_exact(int fd, void *buf, size_t len, size_t *got, const tcp_deadline &deadline,
+                        const tcp_wakeup *wakeup)
+{
+    auto *p = static_cast<unsigned char *>(buf);
+    size_t done = 0;
+    ViStatus st = VI_SUCCESS;
+    while (done < len) {
+        size_t n = 0;
+        st = tcp_recv_some(fd, p + done, len - done, &n, deadline, wakeup);
+        if (st != VI_SUCCESS)
+            break;
+        done += n;
+    }
+    if (got)
+        *got = done;
+    return st;
+}
+
+size_t tcp_discard_input(int fd, size_t limit)
+{
+    unsigned char scratch[16384];
+    size_t total = 0;
+    while (total < limit) {
+        const size_t want = limit - total < sizeof scratch ? limit - total : sizeof scratch;
+        const ssize_t n = ::recv(fd, scratch, want, MSG_DONTWAIT);
+        if (n > 0) {
+            total += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+    return total;
+}
+
+bool tcp_set_nodelay(int fd, bool on)
+{
+    const int v = on ? 1 : 0;
+    return ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &v, sizeof v) == 0;
+}
+
+bool tcp_set_keepalive(int fd, bool on)
+{
+    const int v = on ? 1 : 0;
+    return ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &v, sizeof v) == 0;
+}
+
+void tcp_close(int *fd)
+{
+    if (*fd >= 0) {
+        ::close(*fd);
+        *fd = -1;
+    }
+}
+
+} // namespace velq

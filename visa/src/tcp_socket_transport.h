@@ -1,0 +1,41 @@
+#pragma once
+
+#include "tcp_socket.h"
+#include "term_scan.h"
+#include "transport.h"
+
+#include <string>
+#include <vector>
+
+namespace velq {
+
+// TCPIP SOCKET: a raw byte stream. With no END on the wire, a message ends at the termination
+// character (on by default here), outside definite-length blocks.
+class tcp_socket_transport : public transport {
+public:
+    tcp_socket_transport();
+    ~tcp_socket_transport() override;
+
+    void init_attrs(io_attrs &attrs) const override;
+    ViStatus open(const rsrc_parsed &rsrc, ViUInt32 open_tmo_ms) override;
+    ViStatus write(const ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, const io_attrs &attrs) override;
+    ViStatus read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, const io_attrs &attrs) override;
+    ViStatus clear(const io_attrs &attrs) override;
+    void interrupt() override;
+    void close() override;
+    ViStatus get_attribute(ViAttr attr, void *value) override;
+    ViStatus set_attribute(ViAttr attr, ViAttrState value) override;
+
+private:
+    int m_fd = -1;
+    tcp_wakeup m_wakeup;
+    std::string m_peer_address;
+    bool m_nodelay = true;
+    bool m_keepalive = false;
+    // Bytes received beyond the end of the last message, handed out by the next read.
+    std::vector<ViByte> m_ahead;
+    size_t m_ahead_pos = 0;
+    term_scanner m_scanner;
+};
+
+} // namespace velq

@@ -1,0 +1,27 @@
+#include "transport_factory.h"
+
+#include "rsrc_parse.h"
+#include "tcp_socket_transport.h"
+#include "transport.h"
+
+namespace velq {
+
+std::unique_ptr<transport> transport_create(const rsrc_parsed &rsrc, ViStatus *status)
+{
+    *status = VI_SUCCESS;
+    switch (rsrc.kind) {
+    case rsrc_kind::tcpip_socket:
+        return std::make_unique<tcp_socket_transport>();
+    case rsrc_kind::tcpip_instr:
+        if (rsrc.is_hislip) {
+            break; // HiSLIP transport
+        }
+        break; // VXI-11 transport
+    default:
+        break;
+    }
+    *status = VI_ERROR_RSRC_NFOUND;
+    return nullptr;
+}
+
+} // namespace velq

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Starts velqsim on loopback and prints, from one run, *IDN? round trips per second
+# and bulk-read throughput through our VISA library and through independent peers,
+# with the ratio of ours to each. Never run as a test: figures depend on the machine.
+#
+#   bench/run-bench.sh            build (Release, in build-bench/) and measure
+#   VELQ_BENCH_BUILD=DIR ...      use another build directory
+#   VELQ_BENCH_COUNT=N ...        round trips per *IDN? measurement (default 5000)
+#   VELQ_BENCH_BYTES=N ...        size of the bulk block (default 64 MiB)
+#
+# To add a transport: write a measure_* function that prints one number (the rate)
+# and add a "report" line for it at the bottom.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${VELQ_BENCH_BUILD:-$ROOT/build-bench}"
+COUNT="${VELQ_BENCH_COUNT:-5000}"
+BYTES="${VELQ_BENCH_BYTES:-$((64 * 1024 * 1024))}"
+PYTHON=/usr/bin/python3
+
+if [ ! -f "$BUILD/build.ninja" ]; then
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+fi
+cmake --build "$BUILD" --target velqsim visa velqbench -j2 >/dev/null
+
+SIM_OUT="$(mktemp)"
+SIM_PID=""
+cleanup() {
+  if [ -n "$SIM_PID" ]; then kill "$SIM_PID" 2>/dev/null || true; wait "$SIM_PID" 2>/dev/null || true; fi
+  rm -f "$SIM_OUT"
+}
+trap cleanup EXIT
+
+# Every server the simulator has goes on an ephemeral port; the chosen ports are read back.
+SIM_ARGS=(--socket-port 0)
+SIM_HELP="$("$BUILD/bin/velqsim" --help 2>&1 || true)"
+for opt in --vxi11-port --portmapper-port --hislip-port; do
+  if grep -q -- "$opt" <<<"$SIM_HELP"; then SIM_ARGS+=("$opt" 0); fi
+done
+"$BUILD/bin/velqsim" "${SIM_ARGS[@]}" >"$SIM_OUT" 2>/dev/null &
+SIM_PID=$!
+for _ in $(seq 300); do
+  grep -qx READY "$SIM_OUT" && break
+  sleep 0.1
+done
+grep -qx READY "$SIM_OUT" || { echo "velqsim did not start:" >&2; cat "$SIM_OUT" >&2; exit 1; }
+sim_port() { awk -v s="$1" '$1 == s { print $2; exit }' "$SIM_OUT"; }
+sim_rsrc() { awk -v s="$1" '$1 == s { print $3; exit }' "$SIM_OUT"; }
+SOCKET_PORT="$(sim_port SOCKET)"
+SOCKET_RSRC="$(sim_rsrc SOCKET)"
+
+result() { sed -n 's/^RESULT \([0-9.]*\).*/\1/p' | head -n1; }
+
+measure_visa_socket_idn()   { "$BUILD/bin/velqbench" visa-idn "$SOCKET_RSRC" "$COUNT" | result; }
+measure_plain_tcp_idn()     { "$BUILD/bin/velqbench" tcp-idn "$SOCKET_PORT" "$COUNT" | result; }
+measure_visa_socket_bulk()  { "$BUILD/bin/velqbench" visa-bulk "$SOCKET_RSRC" "$BYTES" | result; }
+measure_plain_recv_bulk()   { "$BUILD/bin/velqbench" tcp-bulk "$SOCKET_PORT" "$BYTES" | result; }
+measure_pyvisa_py_socket_idn() {
+  "$PYTHON" "$ROOT/bench/pyvisa_idn.py" @py "$SOCKET_RSRC" "$((COUNT / 5))" | result
+}
+measure_lxi_raw_idn() {
+  command -v lxi >/dev/null || return 0
+  local out count seconds
+  out="$(lxi benchmark -a 127.0.0.1 -p "$SOCKET_PORT" -r -t 60 -c "$COUNT" 2>&1)"
+  # lxi reports "Result: N requests per second" (or the count and the elapsed time).
+  if grep -qiE '[0-9.]+ *requests per second' <<<"$out"; then
+    grep -oiE '[0-9.]+ *requests per second' <<<"$out" | head -n1 | grep -oE '^[0-9.]+'
+  else
+    seconds="$(grep -oiE '[0-9.]+ *s(ec(onds)?)?\b' <<<"$out" | head -n1 | grep -oE '^[0-9.]+' || true)"
+    [ -n "$seconds" ] && awk -v c="$COUNT" -v s="$seconds" 'BEGIN { printf "%.1f\n", c / s }'
+  fi
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b == "" || b == 0) print "n/a"; else printf "%.2fx", a / b }'; }
+
+# report <label> <our rate> <their rate> <unit> <target>
+report() {
+  printf '  %-44s %12s %-6s ours/theirs %-8s (target %s)\n' "$1" "${3:-n/a}" "$4" "$(ratio "$2" "$3")" "$5"
+}
+
+echo "velqsim: $SOCKET_RSRC; $COUNT *IDN? round trips per measurement, bulk block $BYTES bytes"
+
+OURS_IDN="$(measure_visa_socket_idn)"
+LXI_IDN="$(measure_lxi_raw_idn || true)"
+PYVISA_PY_IDN="$(measure_pyvisa_py_socket_idn)"
+PLAIN_IDN="$(measure_plain_tcp_idn)"
+OURS_BULK="$(measure_visa_socket_bulk)"
+PLAIN_BULK="$(measure_plain_recv_bulk)"
+
+echo "*IDN? round trips per second over SOCKET"
+printf '  %-44s %12s %-6s\n' "libvelqvisa (ours)" "$OURS_IDN" "rt/s"
+report "lxi benchmark -r (liblxi)" "$OURS_IDN" "$LXI_IDN" "rt/s" ">= 1.0x"
+report "PyVISA + pyvisa-py" "$OURS_IDN" "$PYVISA_PY_IDN" "rt/s" ">= 5x"
+report "plain TCP ping-pong (C++)" "$OURS_IDN" "$PLAIN_IDN" "rt/s" ">= 0.8x"
+echo "Bulk read of $BYTES bytes (TEST:BLOCk?) over SOCKET"
+printf '  %-44s %12s %-6s\n' "viRead, doubling buffer from 1024 (ours)" "$OURS_BULK" "MiB/s"
+report "plain recv loop" "$OURS_BULK" "$PLAIN_BULK" "MiB/s" ">= 0.7x"

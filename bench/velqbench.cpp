@@ -1,0 +1,222 @@
+// Measurements for bench/run-bench.sh, each printing one "RESULT <value> <unit>" line:
+//   velqbench visa-idn  <resource> <count>   *IDN? round trips per second through libvelqvisa
+//   velqbench tcp-idn   <port> <count>       the same over a plain TCP socket (the limit)
+//   velqbench visa-bulk <resource> <bytes>   TEST:BLOCk? throughput through viRead, as the console reads
+//   velqbench tcp-bulk  <port> <bytes>       the same with a plain recv loop (the limit)
+#include <visa.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr ViUInt32 kTimeOutMs = 60000;
+constexpr int kWarmUp = 50;
+
+double Seconds(Clock::time_point tStart)
+{
+    return std::chrono::duration<double>(Clock::now() - tStart).count();
+}
+
+int Fail(const char* pszWhat, long lCode)
+{
+    std::fprintf(stderr, "velqbench: %s failed (%ld)\n", pszWhat, lCode);
+    return 1;
+}
+
+struct CVisa
+{
+    ViSession viRM = VI_NULL;
+    ViSession vi = VI_NULL;
+    ~CVisa()
+    {
+        if (vi != VI_NULL)
+            viClose(vi);
+        if (viRM != VI_NULL)
+            viClose(viRM);
+    }
+    ViStatus Open(const char* pszResource)
+    {
+        ViStatus viStatus = viOpenDefaultRM(&viRM);
+        if (viStatus < VI_SUCCESS)
+            return viStatus;
+        viStatus = viOpen(viRM, pszResource, VI_NO_LOCK, 10000, &vi);
+        if (viStatus < VI_SUCCESS)
+            return viStatus;
+        return viSetAttribute(vi, VI_ATTR_TMO_VALUE, kTimeOutMs);
+    }
+    bool Write(const std::string& strCommand)
+    {
+        ViUInt32 uWritten = 0;
+        return viWrite(vi, reinterpret_cast<ViConstBuf>(strCommand.data()), static_cast<ViUInt32>(strCommand.size()),
+                       &uWritten) == VI_SUCCESS;
+    }
+};
+
+int VisaIdn(const char* pszResource, long lCount)
+{
+    CVisa visa;
+    const ViStatus viOpenStatus = visa.Open(pszResource);
+    if (viOpenStatus < VI_SUCCESS)
+        return Fail("viOpen", viOpenStatus);
+    char szAnswer[1024];
+    Clock::time_point tStart = Clock::now();
+    for (long n = -kWarmUp; n < lCount; ++n) {
+        if (n == 0)
+            tStart = Clock::now();
+        if (!visa.Write("*IDN?\n"))
+            return Fail("viWrite", n);
+        ViUInt32 uCount = 0;
+        const ViStatus viStatus = viRead(visa.vi, reinterpret_cast<ViBuf>(szAnswer), sizeof szAnswer, &uCount);
+        if (viStatus < VI_SUCCESS || uCount == 0)
+            return Fail("viRead", viStatus);
+    }
+    std::printf("RESULT %.1f round-trips/s\n", static_cast<double>(lCount) / Seconds(tStart));
+    return 0;
+}
+
+int VisaBulk(const char* pszResource, long lBytes)
+{
+    CVisa visa;
+    const ViStatus viOpenStatus = visa.Open(pszResource);
+    if (viOpenStatus < VI_SUCCESS)
+        return Fail("viOpen", viOpenStatus);
+    const Clock::time_point tStart = Clock::now();
+    if (!visa.Write("TEST:BLOC? " + std::to_string(lBytes) + "\n"))
+        return Fail("viWrite", 0);
+    // The console's loop: start at 1024 bytes and double while the buffer fills.
+    std::vector<char> vecReply(1024);
+    ViUInt32 uCount = 0;
+    ViStatus viStatus = viRead(visa.vi, reinterpret_cast<ViBuf>(vecReply.data()), 1024, &uCount);
+    size_t uTotal = uCount;
+    while (viStatus == VI_SUCCESS_MAX_CNT) {
+        const size_t uSize = vecReply.size();
+        vecReply.resize(2 * uSize);
+        viStatus = viRead(visa.vi, reinterpret_cast<ViBuf>(vecReply.data() + uSize), static_cast<ViUInt32>(uSize),
+                          &uCount);
+        uTotal += uCount;
+    }
+    const double dSeconds = Seconds(tStart);
+    if (viStatus < VI_SUCCESS || uTotal < static_cast<size_t>(lBytes))
+        return Fail("viRead", viStatus);
+    std::printf("RESULT %.1f MiB/s\n", static_cast<double>(uTotal) / (1024.0 * 1024.0) / dSeconds);
+    return 0;
+}
+
+int Connect(int nPort)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(nPort));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int nOne = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &nOne, sizeof nOne);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool SendAll(int fd, const std::string& strData)
+{
+    size_t uSent = 0;
+    while (uSent < strData.size()) {
+        const ssize_t n = send(fd, strData.data() + uSent, strData.size() - uSent, MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        uSent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int TcpIdn(int nPort, long lCount)
+{
+    const int fd = Connect(nPort);
+    if (fd < 0)
+        return Fail("connect", nPort);
+    char szAnswer[1024];
+    Clock::time_point tStart = Clock::now();
+    for (long n = -kWarmUp; n < lCount; ++n) {
+        if (n == 0)
+            tStart = Clock::now();
+        if (!SendAll(fd, "*IDN?\n"))
+            return Fail("send", n);
+        // Read to the line feed; the identity has no block, so LF ends it.
+        for (;;) {
+            const ssize_t nGot = recv(fd, szAnswer, sizeof szAnswer, 0);
+            if (nGot <= 0)
+                return Fail("recv", n);
+            if (szAnswer[nGot - 1] == '\n')
+                break;
+        }
+    }
+    const double dSeconds = Seconds(tStart);
+    close(fd);
+    std::printf("RESULT %.1f round-trips/s\n", static_cast<double>(lCount) / dSeconds);
+    return 0;
+}
+
+int TcpBulk(int nPort, long lBytes)
+{
+    const int fd = Connect(nPort);
+    if (fd < 0)
+        return Fail("connect", nPort);
+    const std::string strLength = std::to_string(lBytes);
+    // "#" digit length data LF, received straight into one buffer of the known size.
+    const size_t uExpected = 2 + strLength.size() + static_cast<size_t>(lBytes) + 1;
+    std::vector<char> vecReply(uExpected);
+    const Clock::time_point tStart = Clock::now();
+    if (!SendAll(fd, "TEST:BLOC? " + strLength + "\n"))
+        return Fail("send", 0);
+    size_t uTotal = 0;
+    while (uTotal < uExpected) {
+        const ssize_t nGot = recv(fd, vecReply.data() + uTotal, uExpected - uTotal, 0);
+        if (nGot <= 0)
+            return Fail("recv", static_cast<long>(uTotal));
+        uTotal += static_cast<size_t>(nGot);
+    }
+    const double dSeconds = Seconds(tStart);
+    close(fd);
+    std::printf("RESULT %.1f MiB/s\n", static_cast<double>(uTotal) / (1024.0 * 1024.0) / dSeconds);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: velqbench visa-idn|visa-bulk RESOURCE N | tcp-idn|tcp-bulk PORT N\n");
+        return 2;
+    }
+    const std::string strMode = argv[1];
+    const long lN = std::strtol(argv[3], nullptr, 10);
+    if (lN <= 0)
+        return Fail("parsing the count", lN);
+    if (strMode == "visa-idn")
+        return VisaIdn(argv[2], lN);
+    if (strMode == "visa-bulk")
+        return VisaBulk(argv[2], lN);
+    if (strMode == "tcp-idn")
+        return TcpIdn(std::atoi(argv[2]), lN);
+    if (strMode == "tcp-bulk")
+        return TcpBulk(std::atoi(argv[2]), lN);
+    std::fprintf(stderr, "velqbench: unknown mode %s\n", argv[1]);
+    return 2;
+}

@@ -1,0 +1,686 @@
+// The exported C functions. No C++ exception may leave them: each body runs inside guarded().
+
+#include "visa.h"
+
+#include "rsrc_parse.h"
+#include "status_desc.h"
+#include "transport.h"
+#include "transport_factory.h"
+#include "visa_session.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+using namespace velq;
+
+namespace {
+
+constexpr ViUInt32 kDefaultOpenTimeoutMs = 2000;
+constexpr ViVersion kImplVersion = 0x00100000; // 1.0
+constexpr ViUInt16 kManfId = 0x3FFF;           // no registered vendor id
+const char kManfName[] = "Velquist";
+
+template <typename F>
+ViStatus guarded(F &&body)
+{
+    try {
+        return body();
+    } catch (const std::bad_alloc &) {
+        return VI_ERROR_ALLOC;
+    } catch (...) {
+        return VI_ERROR_SYSTEM_ERROR;
+    }
+}
+
+// For operations that exist only on resources: an RM or find list is a valid object that does
+// not support them.
+ViStatus lookup_instr(ViSession vi, std::shared_ptr<vi_instr> *out)
+{
+    auto obj = vi_table::instance().find(vi);
+    if (!obj)
+        return VI_ERROR_INV_OBJECT;
+    if (obj->kind != vi_kind::instr)
+        return VI_ERROR_NSUP_OPER;
+    *out = std::static_pointer_cast<vi_instr>(obj);
+    return VI_SUCCESS;
+}
+
+void put_string(void *value, const std::string &s)
+{
+    std::snprintf(static_cast<char *>(value), VI_FIND_BUFLEN, "%s", s.c_str());
+}
+
+void close_object(const std::shared_ptr<vi_object> &obj)
+{
+    if (obj->kind == vi_kind::instr) {
+        auto *instr = static_cast<vi_instr *>(obj.get());
+        instr->closed.store(true);
+        if (instr->tr)
+            instr->tr->interrupt();
+    }
+}
+
+// Attributes every object answers.
+ViStatus get_common(vi_object &obj, ViAttr attr, void *value)
+{
+    switch (attr) {
+    case VI_ATTR_RSRC_IMPL_VERSION:
+        *static_cast<ViVersion *>(value) = kImplVersion;
+        return VI_SUCCESS;
+    case VI_ATTR_RSRC_SPEC_VERSION:
+        *static_cast<ViVersion *>(value) = VI_SPEC_VERSION;
+        return VI_SUCCESS;
+    case VI_ATTR_RSRC_MANF_NAME:
+        put_string(value, kManfName);
+        return VI_SUCCESS;
+    case VI_ATTR_RSRC_MANF_ID:
+        *static_cast<ViUInt16 *>(value) = kManfId;
+        return VI_SUCCESS;
+    case VI_ATTR_RSRC_LOCK_STATE:
+        *static_cast<ViAccessMode *>(value) = VI_NO_LOCK;
+        return VI_SUCCESS;
+    case VI_ATTR_RM_SESSION:
+        *static_cast<ViSession *>(value) = obj.rm;
+        return VI_SUCCESS;
+    case VI_ATTR_USER_DATA_32: {
+        std::lock_guard<std::mutex> lock(obj.attr_mutex);
+        *static_cast<ViUInt32 *>(value) = static_cast<ViUInt32>(obj.user_data);
+        return VI_SUCCESS;
+    }
+    case VI_ATTR_USER_DATA_64: {
+        std::lock_guard<std::mutex> lock(obj.attr_mutex);
+        *static_cast<ViUInt64 *>(value) = obj.user_data;
+        return VI_SUCCESS;
+    }
+    case VI_ATTR_MAX_QUEUE_LENGTH:
+        *static_cast<ViUInt32 *>(value) = 50;
+        return VI_SUCCESS;
+    default:
+        return VI_ERROR_NSUP_ATTR;
+    }
+}
+
+ViStatus get_instr(vi_instr &in, ViAttr attr, void *value)
+{
+    const rsrc_parsed &r = in.rsrc;
+    {
+        std::lock_guard<std::mutex> lock(in.attr_mutex);
+        const io_attrs &a = in.attrs;
+        switch (attr) {
+        case VI_ATTR_TMO_VALUE:
+            *static_cast<ViUInt32 *>(value) = a.tmo_ms;
+            return VI_SUCCESS;
+        case VI_ATTR_TERMCHAR:
+            *static_cast<ViUInt8 *>(value) = a.termchar;
+            return VI_SUCCESS;
+        case VI_ATTR_TERMCHAR_EN:
+            *static_cast<ViBoolean *>(value) = a.termchar_en ? VI_TRUE : VI_FALSE;
+            return VI_SUCCESS;
+        case VI_ATTR_SEND_END_EN:
+            *static_cast<ViBoolean *>(value) = a.send_end_en ? VI_TRUE : VI_FALSE;
+            return VI_SUCCESS;
+        case VI_ATTR_SUPPRESS_END_EN:
+            *static_cast<ViBoolean *>(value) = a.suppress_end_en ? VI_TRUE : VI_FALSE;
+            return VI_SUCCESS;
+        case VI_ATTR_IO_PROT:
+            *static_cast<ViUInt16 *>(value) = a.io_prot;
+            return VI_SUCCESS;
+        default:
+            break;
+        }
+    }
+    switch (attr) {
+    case VI_ATTR_RSRC_NAME:
+        put_string(value, r.canonical);
+        return VI_SUCCESS;
+    case VI_ATTR_RSRC_CLASS:
+        put_string(value, r.rsrc_class);
+        return VI_SUCCESS;
+    case VI_ATTR_INTF_TYPE:
+        *static_cast<ViUInt16 *>(value) = r.intf_type;
+        return VI_SUCCESS;
+    case VI_ATTR_INTF_NUM:
+        *static_cast<ViUInt16 *>(value) = r.board;
+        return VI_SUCCESS;
+    default:
+        break;
+    }
+    ViStatus st = get_common(in, attr, value);
+    if (st != VI_ERROR_NSUP_ATTR)
+        return st;
+    {
+        std::lock_guard<std::mutex> io(in.io_mutex);
+        if (in.closed.load())
+            return VI_ERROR_INV_OBJECT;
+        st = in.tr->get_attribute(attr, value);
+    }
+    if (st != VI_ERROR_NSUP_ATTR)
+        return st;
+    const bool tcpip = r.intf_type == VI_INTF_TCPIP;
+    switch (attr) {
+    case VI_ATTR_TCPIP_ADDR:
+    case VI_ATTR_TCPIP_HOSTNAME:
+        if (!tcpip)
+            break;
+        put_string(value, r.host);
+        return VI_SUCCESS;
+    case VI_ATTR_TCPIP_PORT:
+        if (r.kind == rsrc_kind::tcpip_socket) {
+            *static_cast<ViUInt16 *>(value) = r.port;
+            return VI_SUCCESS;
+        }
+        if (r.is_hislip) {
+            *static_cast<ViUInt16 *>(value) = r.hislip_port;
+            return VI_SUCCESS;
+        }
+        break;
+    case VI_ATTR_TCPIP_DEVICE_NAME:
+        if (r.kind != rsrc_kind::tcpip_instr)
+            break;
+        put_string(value, r.lan_device);
+        return VI_SUCCESS;
+    case VI_ATTR_TCPIP_IS_HISLIP:
+        if (r.kind != rsrc_kind::tcpip_instr)
+            break;
+        *static_cast<ViBoolean *>(value) = r.is_hislip ? VI_TRUE : VI_FALSE;
+        return VI_SUCCESS;
+    case VI_ATTR_GPIB_PRIMARY_ADDR:
+    case VI_ATTR_GPIB_SECONDARY_ADDR:
+        if (r.kind != rsrc_kind::gpib_instr)
+            break;
+        *static_cast<ViUInt16 *>(value) = attr == VI_ATTR_GPIB_PRIMARY_ADDR ? r.gpib_primary : r.gpib_secondary;
+        return VI_SUCCESS;
+    case VI_ATTR_MANF_ID:
+    case VI_ATTR_MODEL_CODE:
+        if (r.intf_type != VI_INTF_USB)
+            break;
+        *static_cast<ViUInt16 *>(value) = attr == VI_ATTR_MANF_ID ? r.usb_vid : r.usb_pid;
+        return VI_SUCCESS;
+    case VI_ATTR_USB_SERIAL_NUM:
+        if (r.intf_type != VI_INTF_USB)
+            break;
+        put_string(value, r.usb_serial);
+        return VI_SUCCESS;
+    case VI_ATTR_USB_INTFC_NUM:
+        if (r.intf_type != VI_INTF_USB)
+            break;
+        *static_cast<ViInt16 *>(value) = r.usb_intf;
+        return VI_SUCCESS;
+    default:
+        break;
+    }
+    return VI_ERROR_NSUP_ATTR;
+}
+
+bool is_bool(ViAttrState v)
+{
+    return v == VI_TRUE || v == VI_FALSE;
+}
+
+ViStatus set_instr(vi_instr &in, ViAttr attr, ViAttrState value)
+{
+    {
+        std::lock_guard<std::mutex> lock(in.attr_mutex);
+        io_attrs &a = in.attrs;
+        switch (attr) {
+        case VI_ATTR_TMO_VALUE:
+            if (value > 0xFFFFFFFFull)
+                return VI_ERROR_NSUP_ATTR_STATE;
+            a.tmo_ms = static_cast<ViUInt32>(value);
+            return VI_SUCCESS;
+        case VI_ATTR_TERMCHAR:
+            if (value > 0xFF)
+                return VI_ERROR_NSUP_ATTR_STATE;
+            a.termchar = static_cast<ViUInt8>(value);
+            return VI_SUCCESS;
+        case VI_ATTR_TERMCHAR_EN:
+        case VI_ATTR_SEND_END_EN:
+        case VI_ATTR_SUPPRESS_END_EN:
+            if (!is_bool(value))
+                return VI_ERROR_NSUP_ATTR_STATE;
+            (attr == VI_ATTR_TERMCHAR_EN ? a.termchar_en
+                                         : attr == VI_ATTR_SEND_END_EN ? a.send_end_en : a.suppress_end_en) = value == VI_TRUE;
+            return VI_SUCCESS;
+        case VI_ATTR_IO_PROT:
+            if (value < VI_PROT_NORMAL || value > VI_PROT_USBTMC_VENDOR)
+                return VI_ERROR_NSUP_ATTR_STATE;
+            a.io_prot = static_cast<ViUInt16>(value);
+            return VI_SUCCESS;
+        case VI_ATTR_USER_DATA_32:
+        case VI_ATTR_USER_DATA_64:
+            in.user_data = attr == VI_ATTR_USER_DATA_32 ? (value & 0xFFFFFFFFull) : value;
+            return VI_SUCCESS;
+        default:
+            break;
+        }
+    }
+    ViStatus st;
+    {
+        std::lock_guard<std::mutex> io(in.io_mutex);
+        if (in.closed.load())
+            return VI_ERROR_INV_OBJECT;
+        st = in.tr->set_attribute(attr, value);
+    }
+    if (st != VI_ERROR_NSUP_ATTR)
+        return st;
+    // Attributes this session can report but not change.
+    switch (attr) {
+    case VI_ATTR_RSRC_NAME:
+    case VI_ATTR_RSRC_CLASS:
+    case VI_ATTR_RSRC_IMPL_VERSION:
+    case VI_ATTR_RSRC_SPEC_VERSION:
+    case VI_ATTR_RSRC_MANF_NAME:
+    case VI_ATTR_RSRC_MANF_ID:
+    case VI_ATTR_RSRC_LOCK_STATE:
+    case VI_ATTR_RM_SESSION:
+    case VI_ATTR_INTF_TYPE:
+    case VI_ATTR_INTF_NUM:
+    case VI_ATTR_TCPIP_ADDR:
+    case VI_ATTR_TCPIP_HOSTNAME:
+    case VI_ATTR_TCPIP_PORT:
+    case VI_ATTR_TCPIP_DEVICE_NAME:
+    case VI_ATTR_TCPIP_IS_HISLIP:
+        return VI_ERROR_ATTR_READONLY;
+    case VI_ATTR_MAX_QUEUE_LENGTH:
+        return VI_SUCCESS;
+    default:
+        return VI_ERROR_NSUP_ATTR;
+    }
+}
+
+// Copies the session's I/O attributes for one call, so a concurrent viSetAttribute never tears them.
+io_attrs snapshot(vi_instr &in)
+{
+    std::lock_guard<std::mutex> lock(in.attr_mutex);
+    return in.attrs;
+}
+
+} // namespace
+
+extern "C" {
+
+ViStatus viOpenDefaultRM(ViPSession vi)
+{
+    return guarded([&]() -> ViStatus {
+        if (!vi)
+            return VI_ERROR_INV_PARAMETER;
+        *vi = VI_NULL;
+        auto rm = std::make_shared<vi_rm>();
+        vi_table::instance().add(rm, VI_NULL);
+        *vi = rm->handle;
+        return VI_SUCCESS;
+    });
+}
+
+ViStatus viParseRsrcEx(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfType, ViPUInt16 intfNum,
+                       ViChar rsrcClass[], ViChar expandedUnaliasedName[], ViChar aliasIfExists[])
+{
+    return guarded([&]() -> ViStatus {
+        auto rm = vi_table::instance().find(rmSesn);
+        if (!rm)
+            return VI_ERROR_INV_OBJECT;
+        if (rm->kind != vi_kind::rm)
+            return VI_ERROR_NSUP_OPER;
+        rsrc_parsed r;
+        const ViStatus st = rsrc_parse(rsrcName, &r);
+        if (st != VI_SUCCESS)
+            return st;
+        if (intfType)
+            *intfType = r.intf_type;
+        if (intfNum)
+            *intfNum = r.board;
+        if (rsrcClass)
+            put_string(rsrcClass, r.rsrc_class);
+        if (expandedUnaliasedName)
+            put_string(expandedUnaliasedName, r.canonical);
+        if (aliasIfExists)
+            aliasIfExists[0] = '\0';
+        return VI_SUCCESS;
+    });
+}
+
+ViStatus viParseRsrc(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfType, ViPUInt16 intfNum)
+{
+    return viParseRsrcEx(rmSesn, rsrcName, intfType, intfNum, nullptr, nullptr, nullptr);
+}
+
+ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 openTimeout, ViPSession vi)
+{
+    return guarded([&]() -> ViStatus {
+        if (vi)
+            *vi = VI_NULL;
+        auto rm = vi_table::instance().find(sesn);
+        if (!rm)
+            return VI_ERROR_INV_OBJECT;
+        if (rm->kind != vi_kind::rm)
+            return VI_ERROR_NSUP_OPER;
+        if (!vi)
+            return VI_ERROR_INV_PARAMETER;
+        auto in = std::make_shared<vi_instr>();
+        ViStatus st = rsrc_parse(name, &in->rsrc);
+        if (st != VI_SUCCESS)
+            return st;
+        if (mode & ~static_cast<ViAccessMode>(VI_EXCLUSIVE_LOCK | VI_LOAD_CONFIG))
+            return VI_ERROR_INV_ACC_MODE;
+        in->tr = transport_create(in->rsrc, &st);
+        if (!in->tr)
+            return st;
+        in->tr->init_attrs(in->attrs);
+        const ViUInt32 open_tmo = openTimeout == 0 ? kDefaultOpenTimeoutMs : openTimeout;
+        st = in->tr->open(in->rsrc, open_tmo);
+        if (st < 0) {
+            in->tr->close();
+            in->tr.reset();
+            return st;
+        }
+        if (mode & VI_EXCLUSIVE_LOCK) {
+            // A transport without locking has no other client to lock out; opening still succeeds.
+            const ViStatus lock_st = in->tr->lock(VI_EXCLUSIVE_LOCK, open_tmo, nullptr, nullptr);
+            if (lock_st < 0 && lock_st != VI_ERROR_NSUP_OPER)
+                return lock_st; // the destructor closes the transport
+        }
+        if (!vi_table::instance().add(in, sesn))
+            return VI_ERROR_INV_OBJECT; // the resource manager was closed while we connected
+        *vi = in->handle;
+        return st;
+    });
+}
+
+ViStatus viClose(ViObject vi)
+{
+    return guarded([&]() -> ViStatus {
+        if (vi == VI_NULL)
+            return VI_WARN_NULL_OBJECT;
+        auto gone = vi_table::instance().remove(vi);
+        if (gone.empty())
+            return VI_ERROR_INV_OBJECT;
+        for (const auto &obj : gone)
+            close_object(obj);
+        // Transports are closed as the last reference goes: here, or in a thread that is just
+        // returning from an interrupted call.
+        return VI_SUCCESS;
+    });
+}
+
+ViStatus viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue)
+{
+    return guarded([&]() -> ViStatus {
+        auto obj = vi_table::instance().find(vi);
+        if (!obj)
+            return VI_ERROR_INV_OBJECT;
+        if (obj->kind == vi_kind::instr)
+            return set_instr(static_cast<vi_instr &>(*obj), attrName, attrValue);
+        std::lock_guard<std::mutex> lock(obj->attr_mutex);
+        switch (attrName) {
+        case VI_ATTR_TMO_VALUE:
+            obj->tmo_ms = static_cast<ViUInt32>(attrValue);
+            return VI_SUCCESS;
+        case VI_ATTR_USER_DATA_32:
+            obj->user_data = attrValue & 0xFFFFFFFFull;
+            return VI_SUCCESS;
+        case VI_ATTR_USER_DATA_64:
+            obj->user_data = attrValue;
+            return VI_SUCCESS;
+        case VI_ATTR_RSRC_NAME:
+        case VI_ATTR_RSRC_CLASS:
+        case VI_ATTR_RSRC_SPEC_VERSION:
+        case VI_ATTR_RSRC_IMPL_VERSION:
+        case VI_ATTR_RSRC_MANF_NAME:
+        case VI_ATTR_RSRC_MANF_ID:
+            return VI_ERROR_ATTR_READONLY;
+        default:
+            return VI_ERROR_NSUP_ATTR;
+        }
+    });
+}
+
+ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void *attrValue)
+{
+    return guarded([&]() -> ViStatus {
+        auto obj = vi_table::instance().find(vi);
+        if (!obj)
+            return VI_ERROR_INV_OBJECT;
+        if (!attrValue)
+            return VI_ERROR_USER_BUF;
+        if (obj->kind == vi_kind::instr)
+            return get_instr(static_cast<vi_instr &>(*obj), attrName, attrValue);
+        switch (attrName) {
+        case VI_ATTR_TMO_VALUE: {
+            std::lock_guard<std::mutex> lock(obj->attr_mutex);
+            *static_cast<ViUInt32 *>(attrValue) = obj->tmo_ms;
+            return VI_SUCCESS;
+        }
+        case VI_ATTR_RSRC_NAME:
+            put_string(attrValue, obj->kind == vi_kind::rm ? "::INSTR0" : "");
+            return VI_SUCCESS;
+        case VI_ATTR_RSRC_CLASS:
+            put_string(attrValue, obj->kind == vi_kind::rm ? "INSTR" : "");
+            return VI_SUCCESS;
+        default:
+            return get_common(*obj, attrName, attrValue);
+        }
+    });
+}
+
+ViStatus viStatusDesc(ViObject vi, ViStatus status, ViChar desc[])
+{
+    return guarded([&]() -> ViStatus {
+        if (!desc)
+            return VI_ERROR_USER_BUF;
+        const bool known = status_desc(status, desc);
+        // VI_NULL is accepted: callers commonly describe the failure of a viOpen that left
+        // them without a session.
+        if (vi != VI_NULL && !vi_table::instance().find(vi))
+            return VI_ERROR_INV_OBJECT;
+        return known ? VI_SUCCESS : VI_WARN_UNKNOWN_STATUS;
+    });
+}
+
+ViStatus viFindRsrc(ViSession sesn, ViConstString expr, ViPFindList vi, ViPUInt32 retCnt, ViChar desc[])
+{
+    return guarded([&]() -> ViStatus {
+        if (vi)
+            *vi = VI_NULL;
+        if (retCnt)
+            *retCnt = 0;
+        if (desc)
+            desc[0] = '\0';
+        auto rm = vi_table::instance().find(sesn);
+        if (!rm)
+            return VI_ERROR_INV_OBJECT;
+        if (rm->kind != vi_kind::rm)
+            return VI_ERROR_NSUP_OPER;
+        if (!expr || !*expr)
+            return VI_ERROR_INV_EXPR;
+        int depth_paren = 0, depth_brace = 0;
+        bool in_list = false;
+        for (const char *p = expr; *p; ++p) {
+            if (*p == '\\' && p[1]) {
+                ++p;
+                continue;
+            }
+            if (in_list) {
+                in_list = *p != ']';
+                continue;
+            }
+            switch (*p) {
+            case '[': in_list = true; break;
+            case '(': ++depth_paren; break;
+            case ')': if (--depth_paren < 0) return VI_ERROR_INV_EXPR; break;
+            case '{': ++depth_brace; break;
+            case '}': if (--depth_brace < 0) return VI_ERROR_INV_EXPR; break;
+            default: break;
+            }
+        }
+        if (in_list || depth_paren || depth_brace)
+            return VI_ERROR_INV_EXPR;
+        // No discovery yet: nothing matches.
+        return VI_ERROR_RSRC_NFOUND;
+    });
+}
+
+ViStatus viFindNext(ViFindList vi, ViChar desc[])
+{
+    return guarded([&]() -> ViStatus {
+        auto obj = vi_table::instance().find(vi);
+        if (!obj)
+            return VI_ERROR_INV_OBJECT;
+        if (obj->kind != vi_kind::find_list)
+            return VI_ERROR_NSUP_OPER;
+        auto *list = static_cast<vi_find_list *>(obj.get());
+        std::lock_guard<std::mutex> lock(list->list_mutex);
+        if (list->next >= list->names.size())
+            return VI_ERROR_RSRC_NFOUND;
+        if (desc)
+            put_string(desc, list->names[list->next]);
+        ++list->next;
+        return VI_SUCCESS;
+    });
+}
+
+ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt)
+{
+    if (retCnt)
+        *retCnt = 0;
+    return guarded([&]() -> ViStatus {
+        std::shared_ptr<vi_instr> in;
+        ViStatus st = lookup_instr(vi, &in);
+        if (st != VI_SUCCESS)
+            return st;
+        if (!buf && cnt > 0)
+            return VI_ERROR_USER_BUF;
+        const io_attrs attrs = snapshot(*in);
+        std::lock_guard<std::mutex> io(in->io_mutex);
+        if (in->closed.load())
+            return VI_ERROR_INV_OBJECT;
+        ViUInt32 got = 0;
+        st = in->tr->read(buf, cnt, &got, attrs);
+        if (retCnt)
+            *retCnt = got;
+        return st;
+    });
+}
+
+ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt)
+{
+    if (retCnt)
+        *retCnt = 0;
+    return guarded([&]() -> ViStatus {
+        std::shared_ptr<vi_instr> in;
+        ViStatus st = lookup_instr(vi, &in);
+        if (st != VI_SUCCESS)
+            return st;
+        if (!buf && cnt > 0)
+            return VI_ERROR_USER_BUF;
+        const io_attrs attrs = snapshot(*in);
+        std::lock_guard<std::mutex> io(in->io_mutex);
+        if (in->closed.load())
+            return VI_ERROR_INV_OBJECT;
+        ViUInt32 done = 0;
+        st = in->tr->write(buf, cnt, &done, attrs);
+        if (retCnt)
+            *retCnt = done;
+        return st;
+    });
+}
+
+} // extern "C"
+
+namespace {
+
+// Runs one transport operation under the session's I/O lock.
+template <typename F>
+ViStatus with_transport(ViSession vi, F &&op)
+{
+    return guarded([&]() -> ViStatus {
+        std::shared_ptr<vi_instr> in;
+        const ViStatus st = lookup_instr(vi, &in);
+        if (st != VI_SUCCESS)
+            return st;
+        const io_attrs attrs = snapshot(*in);
+        std::lock_guard<std::mutex> io(in->io_mutex);
+        if (in->closed.load())
+            return VI_ERROR_INV_OBJECT;
+        return op(*in->tr, attrs);
+    });
+}
+
+} // namespace
+
+extern "C" {
+
+ViStatus viClear(ViSession vi)
+{
+    return with_transport(vi, [](transport &tr, const io_attrs &attrs) { return tr.clear(attrs); });
+}
+
+ViStatus viReadSTB(ViSession vi, ViPUInt16 status)
+{
+    if (!status)
+        return VI_ERROR_USER_BUF;
+    return with_transport(vi, [status](transport &tr, const io_attrs &attrs) { return tr.read_stb(status, attrs); });
+}
+
+ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol)
+{
+    return with_transport(vi, [protocol](transport &tr, const io_attrs &attrs) {
+        return tr.assert_trigger(protocol, attrs);
+    });
+}
+
+ViStatus viGpibControlREN(ViSession vi, ViUInt16 mode)
+{
+    if (mode > VI_GPIB_REN_ADDRESS_GTL) {
+        // Still report a bad handle as such before the bad mode.
+        if (!vi_table::instance().find(vi))
+            return VI_ERROR_INV_OBJECT;
+        return VI_ERROR_INV_MODE;
+    }
+    return with_transport(vi, [mode](transport &tr, const io_attrs &attrs) { return tr.gpib_control_ren(mode, attrs); });
+}
+
+ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId requestedKey, ViChar accessKey[])
+{
+    if (lockType != VI_EXCLUSIVE_LOCK && lockType != VI_SHARED_LOCK) {
+        if (!vi_table::instance().find(vi))
+            return VI_ERROR_INV_OBJECT;
+        return VI_ERROR_INV_LOCK_TYPE;
+    }
+    return with_transport(vi, [&](transport &tr, const io_attrs &) {
+        return tr.lock(lockType, timeout, requestedKey, accessKey);
+    });
+}
+
+ViStatus viUnlock(ViSession vi)
+{
+    return with_transport(vi, [](transport &tr, const io_attrs &) { return tr.unlock(); });
+}
+
+ViStatus viEnableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism, ViEventFilter context)
+{
+    (void)eventType;
+    (void)mechanism;
+    (void)context;
+    return guarded([&]() -> ViStatus {
+        if (!vi_table::instance().find(vi))
+            return VI_ERROR_INV_OBJECT;
+        return VI_ERROR_NSUP_OPER; // no event is ever generated yet
+    });
+}
+
+ViStatus viDisableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism)
+{
+    (void)eventType;
+    (void)mechanism;
+    return guarded([&]() -> ViStatus { return vi_table::instance().find(vi) ? VI_SUCCESS : VI_ERROR_INV_OBJECT; });
+}
+
+ViStatus viDiscardEvents(ViSession vi, ViEventType eventType, ViUInt16 mechanism)
+{
+    (void)eventType;
+    (void)mechanism;
+    return guarded([&]() -> ViStatus { return vi_table::instance().find(vi) ? VI_SUCCESS : VI_ERROR_INV_OBJECT; });
+}
+
+} // extern "C"

@@ -60,15 +60,9 @@ measure_pyvisa_py_socket_idn() {
 }
 measure_lxi_raw_idn() {
   command -v lxi >/dev/null || return 0
-  local out count seconds
-  out="$(lxi benchmark -a 127.0.0.1 -p "$SOCKET_PORT" -r -t 60 -c "$COUNT" 2>&1)"
-  # lxi reports "Result: N requests per second" (or the count and the elapsed time).
-  if grep -qiE '[0-9.]+ *requests per second' <<<"$out"; then
-    grep -oiE '[0-9.]+ *requests per second' <<<"$out" | head -n1 | grep -oE '^[0-9.]+'
-  else
-    seconds="$(grep -oiE '[0-9.]+ *s(ec(onds)?)?\b' <<<"$out" | head -n1 | grep -oE '^[0-9.]+' || true)"
-    [ -n "$seconds" ] && awk -v c="$COUNT" -v s="$seconds" 'BEGIN { printf "%.1f\n", c / s }'
-  fi
+  # lxi ends with "Result: <n> requests/second" after a progress counter.
+  lxi benchmark -a 127.0.0.1 -p "$SOCKET_PORT" -r -t 60 -c "$COUNT" 2>&1 | tr '\r' '\n' |
+    sed -n 's/^Result: *\([0-9.]*\) *requests\/second.*/\1/p' | head -n1
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b == "" || b == 0) print "n/a"; else printf "%.2fx", a / b }'; }

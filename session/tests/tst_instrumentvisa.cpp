@@ -2,6 +2,7 @@
 #include "SimProcess.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -95,6 +96,8 @@ private slots:
     void gpibNameParsesAsGpib();
     void writeAfterHangUpFailsWithoutSignal();
     void errorHandlerDescribesStatus();
+    void virtualTableOrder_data();
+    void virtualTableOrder();
 
 private:
     CSimProcess m_sim;
@@ -104,6 +107,8 @@ private:
 
 void TestInstrumentVisa::initTestCase()
 {
+    if (!QFileInfo(CSimProcess::Executable()).isExecutable())
+        QSKIP("bin/velqsim is not built in this tree");
     QVERIFY(m_dirLog.isValid());
     m_strLog = m_dirLog.filePath(QStringLiteral("wire.log"));
     QVERIFY2(m_sim.Start({QStringLiteral("--log"), m_strLog}), qPrintable(m_sim.ErrorText()));
@@ -405,6 +410,46 @@ void TestInstrumentVisa::errorHandlerDescribesStatus()
     QVERIFY(baText.size() > 0 && baText.size() < CInstrumentVISA::kErrorTextSize);
     QVERIFY(!baText.contains('\x7f'));
     inst.Describe(VI_ERROR_TMO, nullptr);
+}
+
+// Programs built against an older VelqLink call through fixed virtual table slots.
+// In the Itanium C++ ABI a pointer to a virtual member holds 1 + the slot's byte
+// offset, and the virtual destructor takes the first two slots.
+void TestInstrumentVisa::virtualTableOrder_data()
+{
+    QTest::addColumn<std::ptrdiff_t>("nOffset");
+    QTest::addColumn<int>("nSlot");
+    auto offsetOf = [](auto pMember) {
+        std::ptrdiff_t nRaw = 0;
+        static_assert(sizeof pMember >= sizeof nRaw, "unexpected member pointer layout");
+        std::memcpy(&nRaw, &pMember, sizeof nRaw);
+        return nRaw;
+    };
+    using WriteFn = int (CInstrument::*)(const char*, std::int32_t, std::uint32_t&);
+    using NameFn = int (CInstrument::*)(const char*, int);
+    using HostFn = int (CInstrument::*)(const QString&, int);
+    using GpibFn = int (CInstrument::*)(int, int);
+    QTest::newRow("WriteCommand") << offsetOf(WriteFn(&CInstrument::WriteCommand)) << 2;
+    QTest::newRow("ReadCommand") << offsetOf(&CInstrument::ReadCommand) << 3;
+    QTest::newRow("WriteAndRead") << offsetOf(&CInstrument::WriteAndRead) << 4;
+    QTest::newRow("SetInstrumentControl name") << offsetOf(NameFn(&CInstrument::SetInstrumentControl)) << 5;
+    QTest::newRow("SetInstrumentControl host") << offsetOf(HostFn(&CInstrument::SetInstrumentControl)) << 6;
+    QTest::newRow("SetInstrumentControl gpib") << offsetOf(GpibFn(&CInstrument::SetInstrumentControl)) << 7;
+    QTest::newRow("GetInstrumentInfo") << offsetOf(&CInstrument::GetInstrumentInfo) << 8;
+    QTest::newRow("DisconnectInstru") << offsetOf(&CInstrument::DisconnectInstru) << 9;
+    QTest::newRow("IsInstruConnected") << offsetOf(&CInstrument::IsInstruConnected) << 10;
+    QTest::newRow("OpenSession") << offsetOf(&CInstrumentVISA::OpenSession) << 11;
+}
+
+void TestInstrumentVisa::virtualTableOrder()
+{
+#if defined(__GNUC__) && !defined(_WIN32)
+    QFETCH(std::ptrdiff_t, nOffset);
+    QFETCH(int, nSlot);
+    QCOMPARE(nOffset, std::ptrdiff_t(1 + nSlot * std::ptrdiff_t(sizeof(void*))));
+#else
+    QSKIP("the slot check reads the Itanium C++ ABI's member pointer layout");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestInstrumentVisa)

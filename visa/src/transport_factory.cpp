@@ -3,6 +3,7 @@
 #include "rsrc_parse.h"
 #include "tcp_socket_transport.h"
 #include "transport.h"
+#include "vxi11_transport.h"
 
 namespace velq {
 
@@ -16,7 +17,7 @@ std::unique_ptr<transport> transport_create(const rsrc_parsed &rsrc, ViStatus *s
         if (rsrc.is_hislip) {
             break; // HiSLIP transport
         }
-        break; // VXI-11 transport
+        return std::make_unique<vxi11_transport>();
     default:
         break;
     }

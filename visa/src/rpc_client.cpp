@@ -1,0 +1,283 @@
+#include "rpc_client.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+constexpr size_t kInputChunk = 256 * 1024;
+constexpr size_t kMaxStale = 16;
+
+int poll_timeout_ms(rpc_client::clock::time_point deadline)
+{
+    if (deadline == rpc_client::clock::time_point::max())
+        return -1;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - rpc_client::clock::now()).count();
+    if (left <= 0)
+        return 0;
+    return left > INT_MAX ? INT_MAX : static_cast<int>(left);
+}
+}
+
+rpc_client::rpc_client(size_t max_record)
+    : m_assembler(max_record)
+{
+    m_wake_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    // Start xids somewhere unpredictable so a reply meant for an earlier
+    // process that used the same port is not mistaken for ours.
+    m_xid = static_cast<uint32_t>(clock::now().time_since_epoch().count()) ^ (static_cast<uint32_t>(getpid()) << 16);
+}
+
+rpc_client::~rpc_client()
+{
+    close();
+    if (m_wake_fd >= 0)
+        ::close(m_wake_fd);
+}
+
+void rpc_client::interrupt()
+{
+    m_aborted = true;
+    if (m_wake_fd >= 0) {
+        const uint64_t one = 1;
+        ssize_t n = ::write(m_wake_fd, &one, sizeof one);
+        (void)n;
+    }
+}
+
+void rpc_client::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+void rpc_client::drop_connection()
+{
+    close();
+    m_lost = true;
+}
+
+rpc_client::wait_result rpc_client::wait_fd(short events, clock::time_point deadline)
+{
+    for (;;) {
+        if (m_aborted)
+            return wait_aborted;
+        pollfd fds[2] = {{m_fd, events, 0}, {m_wake_fd, POLLIN, 0}};
+        const int n = ::poll(fds, m_wake_fd >= 0 ? 2 : 1, poll_timeout_ms(deadline));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return wait_error;
+        }
+        if (m_aborted || (fds[1].revents & POLLIN))
+            return wait_aborted;
+        if (n == 0)
+            return wait_timeout;
+        // Errors and hang-ups are reported by the following send/recv.
+        if (fds[0].revents)
+            return wait_ready;
+    }
+}
+
+rpc_call_result rpc_client::connect(const std::string &host, uint16_t port, clock::time_point deadline)
+{
+    close();
+    m_lost = false;
+    m_assembler.reset();
+    m_inpos = m_inlen = 0;
+    m_stale.clear();
+    if (m_aborted)
+        return rpc_call_aborted;
+
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *list = nullptr;
+    const std::string service = std::to_string(port);
+    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0 || !list)
+        return rpc_call_refused;
+
+    rpc_call_result result = rpc_call_refused;
+    for (addrinfo *ai = list; ai; ai = ai->ai_next) {
+        m_fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+        if (m_fd < 0)
+            continue;
+        int rc = ::connect(m_fd, ai->ai_addr, ai->ai_addrlen);
+        if (rc < 0 && errno == EINPROGRESS) {
+            const wait_result w = wait_fd(POLLOUT, deadline);
+            if (w == wait_ready) {
+                int err = 0;
+                socklen_t len = sizeof err;
+                getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &len);
+                rc = err ? -1 : 0;
+            } else {
+                close();
+                result = w == wait_aborted ? rpc_call_aborted : rpc_call_timeout;
+                break;
+            }
+        }
+        if (rc == 0) {
+            const int one = 1;
+            setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            char text[INET6_ADDRSTRLEN] = {};
+            if (ai->ai_family == AF_INET)
+                inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in *>(ai->ai_addr)->sin_addr, text, sizeof text);
+            else if (ai->ai_family == AF_INET6)
+                inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6 *>(ai->ai_addr)->sin6_addr, text, sizeof text);
+            m_peer = text;
+            result = rpc_call_ok;
+            break;
+        }
+        close();
+    }
+    freeaddrinfo(list);
+    return result;
+}
+
+rpc_call_result rpc_client::send_all(const uint8_t *data, size_t n, clock::time_point deadline)
+{
+    size_t off = 0;
+    while (off < n) {
+        const ssize_t k = ::send(m_fd, data + off, n - off, MSG_NOSIGNAL);
+        if (k > 0) {
+            off += size_t(k);
+            continue;
+        }
+        if (k < 0 && errno == EINTR)
+            continue;
+        if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const wait_result w = wait_fd(POLLOUT, deadline);
+            if (w == wait_ready)
+                continue;
+            // A half-sent record leaves the stream unusable.
+            drop_connection();
+            return w == wait_aborted ? rpc_call_aborted : w == wait_timeout ? rpc_call_timeout : rpc_call_conn_lost;
+        }
+        drop_connection();
+        return rpc_call_conn_lost;
+    }
+    return rpc_call_ok;
+}
+
+rpc_call_result rpc_client::receive_record(clock::time_point deadline, xdr_bytes *record)
+{
+    if (m_inbuf.size() < kInputChunk)
+        m_inbuf.resize(kInputChunk);
+    for (;;) {
+        if (m_inpos < m_inlen) {
+            size_t used = 0;
+            const auto res = m_assembler.feed(m_inbuf.data() + m_inpos, m_inlen - m_inpos, &used);
+            m_inpos += used;
+            if (res == rpc_record_assembler::too_large) {
+                drop_connection();
+                return rpc_call_protocol;
+            }
+            if (res == rpc_record_assembler::record_ready) {
+                *record = m_assembler.take();
+                return rpc_call_ok;
+            }
+        }
+        if (m_aborted)
+            return rpc_call_aborted;
+        const ssize_t k = ::recv(m_fd, m_inbuf.data(), m_inbuf.size(), 0);
+        if (k > 0) {
+            m_inpos = 0;
+            m_inlen = size_t(k);
+            continue;
+        }
+        if (k == 0) {
+            drop_connection();
+            return rpc_call_conn_lost;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            const wait_result w = wait_fd(POLLIN, deadline);
+            if (w == wait_ready)
+                continue;
+            if (w == wait_aborted)
+                return rpc_call_aborted;
+            if (w == wait_timeout)
+                return rpc_call_timeout;
+        }
+        drop_connection();
+        return rpc_call_conn_lost;
+    }
+}
+
+bool rpc_client::is_stale(uint32_t xid) const
+{
+    return std::find(m_stale.begin(), m_stale.end(), xid) != m_stale.end();
+}
+
+rpc_call_result rpc_client::call(uint32_t prog, uint32_t vers, uint32_t proc, const xdr_bytes &args,
+                                 clock::time_point deadline, xdr_bytes *reply, size_t *results_offset)
+{
+    if (m_aborted)
+        return rpc_call_aborted;
+    if (m_fd < 0 || m_lost)
+        return rpc_call_conn_lost;
+
+    const uint32_t xid = m_xid++;
+    xdr_writer w;
+    w.buf.reserve(4 + 40 + args.size());
+    w.put_u32(0);
+    w.put_raw(rpc_encode_call({xid, prog, vers, proc}, {}));
+    w.put_raw(args);
+    const uint32_t mark = static_cast<uint32_t>(w.buf.size() - 4) | rpc_last_fragment;
+    w.buf[0] = uint8_t(mark >> 24);
+    w.buf[1] = uint8_t(mark >> 16);
+    w.buf[2] = uint8_t(mark >> 8);
+    w.buf[3] = uint8_t(mark);
+
+    rpc_call_result r = send_all(w.buf.data(), w.buf.size(), deadline);
+    if (r != rpc_call_ok)
+        return r;
+
+    for (;;) {
+        r = receive_record(deadline, reply);
+        if (r == rpc_call_timeout || r == rpc_call_aborted) {
+            m_stale.push_back(xid);
+            if (m_stale.size() > kMaxStale)
+                m_stale.pop_front();
+            return r;
+        }
+        if (r != rpc_call_ok)
+            return r;
+        rpc_reply_info info;
+        const rpc_decode_status st = rpc_decode_reply(*reply, xid, &info);
+        if (st == rpc_wrong_xid && is_stale(info.xid)) {
+            m_stale.erase(std::find(m_stale.begin(), m_stale.end(), info.xid));
+            continue;
+        }
+        switch (st) {
+        case rpc_ok:
+            *results_offset = info.results_offset;
+            return rpc_call_ok;
+        case rpc_not_success:
+            if (info.accept_stat == rpc_prog_unavail || info.accept_stat == rpc_prog_mismatch
+                || info.accept_stat == rpc_proc_unavail)
+                return rpc_call_unavailable;
+            return rpc_call_rejected;
+        case rpc_denied:
+            return rpc_call_rejected;
+        case rpc_wrong_xid:
+        case rpc_malformed:
+            break;
+        }
+        drop_connection();
+        return rpc_call_protocol;
+    }
+}

@@ -1,0 +1,178 @@
+#include "vxi11_rpcserver.h"
+
+#include <cerrno>
+#include <vector>
+
+#include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include "SocketUtil.h"
+
+namespace {
+constexpr int kPollMs = 200;
+}
+
+bool RpcSendRecord(int nFd, const xdr_bytes& baBody)
+{
+    const uint32_t uMark = static_cast<uint32_t>(baBody.size()) | rpc_last_fragment;
+    uint8_t aHeader[4] = {uint8_t(uMark >> 24), uint8_t(uMark >> 16), uint8_t(uMark >> 8), uint8_t(uMark)};
+    size_t nHeaderLeft = 4, nBodyLeft = baBody.size();
+    while (nHeaderLeft + nBodyLeft > 0) {
+        iovec aIov[2];
+        int nIov = 0;
+        if (nHeaderLeft) {
+            aIov[nIov++] = {aHeader + 4 - nHeaderLeft, nHeaderLeft};
+        }
+        if (nBodyLeft) {
+            aIov[nIov++] = {const_cast<uint8_t*>(baBody.data()) + baBody.size() - nBodyLeft, nBodyLeft};
+        }
+        msghdr msg{};
+        msg.msg_iov = aIov;
+        msg.msg_iovlen = static_cast<size_t>(nIov);
+        const ssize_t nSent = ::sendmsg(nFd, &msg, MSG_NOSIGNAL);
+        if (nSent < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        size_t n = static_cast<size_t>(nSent);
+        const size_t nFromHeader = std::min(n, nHeaderLeft);
+        nHeaderLeft -= nFromHeader;
+        nBodyLeft -= n - nFromHeader;
+    }
+    return true;
+}
+
+CRpcTcpServer::~CRpcTcpServer()
+{
+    StopListening();
+}
+
+bool CRpcTcpServer::Listen(const std::string& strAddress, uint16_t uPort, std::string& strError)
+{
+    m_nListenFd = SimSocket::Listen(strAddress, uPort, m_uPort, strError);
+    if (m_nListenFd < 0)
+        return false;
+    m_bStop = false;
+    m_acceptThread = std::thread(&CRpcTcpServer::AcceptLoop, this);
+    return true;
+}
+
+void CRpcTcpServer::StopListening()
+{
+    if (m_nListenFd < 0 && !m_acceptThread.joinable())
+        return;
+    m_bStop = true;
+    if (m_acceptThread.joinable())
+        m_acceptThread.join();
+    if (m_nListenFd >= 0)
+        ::close(m_nListenFd);
+    m_nListenFd = -1;
+    OnStopping();
+    std::list<std::unique_ptr<SConnection>> lst;
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        for (auto& p : m_lstConnections)
+            if (p->nFd >= 0)
+                ::shutdown(p->nFd, SHUT_RDWR);
+        lst.swap(m_lstConnections);
+    }
+    for (auto& p : lst)
+        if (p->thread.joinable())
+            p->thread.join();
+}
+
+void CRpcTcpServer::ReapFinished()
+{
+    std::list<std::unique_ptr<SConnection>> lstDone;
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        for (auto it = m_lstConnections.begin(); it != m_lstConnections.end();) {
+            if ((*it)->bDone) {
+                lstDone.push_back(std::move(*it));
+                it = m_lstConnections.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& p : lstDone)
+        p->thread.join();
+}
+
+void CRpcTcpServer::AcceptLoop()
+{
+    while (!m_bStop) {
+        const int nFd = SimSocket::Accept(m_nListenFd, kPollMs);
+        ReapFinished();
+        if (nFd < 0)
+            continue;
+        SimSocket::SetNoDelay(nFd);
+        std::lock_guard<std::mutex> lock(m_mtx);
+        auto pConn = std::make_unique<SConnection>();
+        pConn->nFd = nFd;
+        pConn->uId = m_uNextId++;
+        SConnection* p = pConn.get();
+        m_lstConnections.push_back(std::move(pConn));
+        p->thread = std::thread(&CRpcTcpServer::Serve, this, std::ref(*p));
+    }
+}
+
+void CRpcTcpServer::Serve(SConnection& conn)
+{
+    rpc_record_assembler assembler(MaxRecord());
+    std::vector<char> buf(256 * 1024);
+    bool bOpen = true;
+    while (bOpen && !m_bStop) {
+        const long nGot = SimSocket::Receive(conn.nFd, buf.data(), buf.size(), kPollMs);
+        if (nGot == -2)
+            continue;
+        if (nGot <= 0)
+            break;
+        size_t nPos = 0;
+        while (bOpen && nPos < size_t(nGot)) {
+            size_t nUsed = 0;
+            const auto eRes = assembler.feed(reinterpret_cast<const uint8_t*>(buf.data()) + nPos,
+                                             size_t(nGot) - nPos, &nUsed);
+            nPos += nUsed;
+            if (eRes == rpc_record_assembler::too_large) {
+                bOpen = false;
+                break;
+            }
+            if (eRes != rpc_record_assembler::record_ready)
+                break;
+            const xdr_bytes baRecord = assembler.take();
+            rpc_call_info call;
+            xdr_bytes baReply;
+            EAction eAction = EAction::Reply;
+            switch (rpc_decode_call(baRecord, &call)) {
+            case rpc_ok: {
+                xdr_reader args(baRecord.data() + call.args_offset, baRecord.size() - call.args_offset);
+                eAction = OnCall(conn, call, args, baReply);
+                break;
+            }
+            case rpc_denied:
+                baReply = rpc_encode_reply_rpc_mismatch(call.h.xid);
+                break;
+            default:
+                // Not a call we can parse: nothing to answer, and the stream
+                // cannot be trusted any more.
+                eAction = EAction::Close;
+                break;
+            }
+            if (eAction == EAction::Reply || eAction == EAction::ReplyThenClose) {
+                if (!RpcSendRecord(conn.nFd, baReply))
+                    bOpen = false;
+            }
+            if (eAction == EAction::Close || eAction == EAction::ReplyThenClose)
+                bOpen = false;
+        }
+    }
+    OnDisconnect(conn);
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        SimSocket::ShutdownAndClose(conn.nFd);
+    }
+    conn.bDone = true;
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "rpc_message.h"
+
+// ONC RPC over TCP for the simulator: a listener, one thread per connection,
+// record reassembly and framing. Subclasses answer calls one at a time per
+// connection, as an RPC client expects, and may block while they do.
+class CRpcTcpServer
+{
+public:
+    struct SConnection
+    {
+        int nFd = -1;
+        uint64_t uId = 0;
+        std::atomic<bool> bDone{false};
+        std::thread thread;
+    };
+
+    enum class EAction { Reply, NoReply, Close, ReplyThenClose };
+
+    CRpcTcpServer() = default;
+    virtual ~CRpcTcpServer();
+    CRpcTcpServer(const CRpcTcpServer&) = delete;
+    CRpcTcpServer& operator=(const CRpcTcpServer&) = delete;
+
+    bool Listen(const std::string& strAddress, uint16_t uPort, std::string& strError);
+    void StopListening();
+    uint16_t ListenPort() const { return m_uPort; }
+    bool IsStopping() const { return m_bStop; }
+
+protected:
+    // Fills baReply with a complete reply body (see rpc_encode_reply*).
+    virtual EAction OnCall(SConnection& conn, const rpc_call_info& call, xdr_reader& args,
+                           xdr_bytes& baReply) = 0;
+    virtual void OnDisconnect(SConnection& conn) { (void)conn; }
+    virtual void OnStopping() {}
+    // Calls larger than this close the connection: nothing that large is legal.
+    virtual size_t MaxRecord() const { return 64 * 1024; }
+
+private:
+    void AcceptLoop();
+    void Serve(SConnection& conn);
+    void ReapFinished();
+
+    int m_nListenFd = -1;
+    uint16_t m_uPort = 0;
+    std::atomic<bool> m_bStop{false};
+    std::thread m_acceptThread;
+    std::mutex m_mtx;
+    std::list<std::unique_ptr<SConnection>> m_lstConnections;
+    uint64_t m_uNextId = 1;
+};
+
+// Sends one reply body as a single-fragment record.
+bool RpcSendRecord(int nFd, const xdr_bytes& baBody);

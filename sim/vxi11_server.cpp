@@ -1,0 +1,393 @@
+#include "vxi11_server.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "Device.h"
+#include "DeviceRegistry.h"
+#include "vxi11_proto.h"
+
+namespace {
+
+// One device_read reply carries at most this much, whatever was asked.
+constexpr uint32_t kMaxReadReply = 8u << 20;
+
+std::chrono::milliseconds WireTimeout(uint32_t uMs)
+{
+    // "Infinite" on the wire is 0xFFFFFFFF ms; a day is as good and keeps
+    // the clock arithmetic clear of overflow.
+    return std::chrono::milliseconds(std::min<uint64_t>(uMs, 24ull * 3600 * 1000));
+}
+
+} // namespace
+
+CVxi11Server::CVxi11Server(std::shared_ptr<CDeviceRegistry> pRegistry)
+    : m_pRegistry(std::move(pRegistry))
+{
+}
+
+CVxi11Server::~CVxi11Server()
+{
+    Stop();
+}
+
+bool CVxi11Server::Start(const std::string& strBindAddress, uint16_t uPort, std::string& strError)
+{
+    return Listen(strBindAddress, uPort, strError);
+}
+
+void CVxi11Server::Stop()
+{
+    StopListening();
+}
+
+void CVxi11Server::OnStopping()
+{
+    // Readers blocked in a device would otherwise hold Stop() up until
+    // their io_timeout.
+    std::lock_guard<std::mutex> lock(m_mtx);
+    for (const auto& p : m_setDevices)
+        p->Wake();
+}
+
+std::string CVxi11Server::AnnounceLine() const
+{
+    return "VXI11 " + std::to_string(ListenPort()) + " TCPIP0::127.0.0.1::INSTR";
+}
+
+size_t CVxi11Server::MaxRecord() const
+{
+    // device_write data beyond maxRecvSize is tolerated (some clients send
+    // more), but a record must stay small enough to hold in memory.
+    return 1u << 20;
+}
+
+bool CVxi11Server::IsValidDeviceName(const std::string& strName)
+{
+    if (strName.size() < 5 || strName.size() > 8 || strName.compare(0, 4, "inst") != 0)
+        return false;
+    return std::all_of(strName.begin() + 4, strName.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+CVxi11Server::SLink* CVxi11Server::FindLink(SConnection& conn, int32_t nLid)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    auto itConn = m_mapLinks.find(conn.uId);
+    if (itConn == m_mapLinks.end())
+        return nullptr;
+    auto it = itConn->second.find(nLid);
+    return it == itConn->second.end() ? nullptr : &it->second;
+}
+
+void CVxi11Server::ReleaseLink(SLink& link)
+{
+    if (link.pDevice && link.pDevice->LockOwner() == link.uOwner)
+        link.pDevice->ReleaseLock(link.uOwner);
+}
+
+void CVxi11Server::DropPending(CDevice* pDevice)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_mapPending.erase(pDevice);
+}
+
+void CVxi11Server::OnDisconnect(SConnection& conn)
+{
+    std::map<int32_t, SLink> mapLinks;
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        auto it = m_mapLinks.find(conn.uId);
+        if (it != m_mapLinks.end()) {
+            mapLinks.swap(it->second);
+            m_mapLinks.erase(it);
+        }
+    }
+    for (auto& kv : mapLinks)
+        ReleaseLink(kv.second);
+}
+
+// Operations on a device locked by another link fail at once with error 11
+// unless the caller set waitlock; then they wait up to lock_timeout for the
+// lock to be free.
+int32_t CVxi11Server::CheckLock(SLink& link, uint32_t uFlags, uint32_t uLockTimeout)
+{
+    const uint64_t uOwner = link.pDevice->LockOwner();
+    if (uOwner == 0 || uOwner == link.uOwner)
+        return vxi11_err_none;
+    if (!(uFlags & vxi11_flag_waitlock) || uLockTimeout == 0)
+        return vxi11_err_locked;
+    if (!link.pDevice->AcquireLock(link.uOwner, WireTimeout(uLockTimeout)))
+        return vxi11_err_locked;
+    link.pDevice->ReleaseLock(link.uOwner);
+    return vxi11_err_none;
+}
+
+xdr_bytes CVxi11Server::CreateLink(SConnection& conn, xdr_reader& args, bool& bGarbage)
+{
+    vxi11_create_link_parms parms;
+    if (!vxi11_decode(args, &parms, 256)) {
+        bGarbage = true;
+        return {};
+    }
+    vxi11_create_link_resp resp;
+    resp.max_recv_size = kMaxRecvSize;
+    if (parms.device.empty()
+        || !std::all_of(parms.device.begin(), parms.device.end(), [](char c) { return c > ' ' && c < 127; })) {
+        resp.error = vxi11_err_syntax;
+        return vxi11_encode(resp);
+    }
+    if (!IsValidDeviceName(parms.device)) {
+        resp.error = vxi11_err_not_accessible;
+        return vxi11_encode(resp);
+    }
+    SLink link;
+    link.pDevice = m_pRegistry->Get(parms.device);
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        resp.lid = m_nNextLid;
+        // Link ids wrap within the positive range and skip any still in use.
+        m_nNextLid = m_nNextLid == 0x7FFFFFFF ? 1 : m_nNextLid + 1;
+        m_setDevices.insert(link.pDevice);
+    }
+    link.uOwner = (conn.uId << 32) | static_cast<uint32_t>(resp.lid);
+    if (parms.lock_device && !link.pDevice->AcquireLock(link.uOwner, WireTimeout(parms.lock_timeout))) {
+        resp.error = vxi11_err_locked;
+        resp.lid = 0;
+        return vxi11_encode(resp);
+    }
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_mapLinks[conn.uId][resp.lid] = link;
+    return vxi11_encode(resp);
+}
+
+xdr_bytes CVxi11Server::DeviceRead(SLink& link, const vxi11_read_parms& parms, EAction& eAction)
+{
+    vxi11_read_resp resp;
+    const size_t nMax = std::min(parms.request_size, kMaxReadReply);
+    if (nMax == 0) {
+        resp.reason = vxi11_reason_reqcnt;
+        return vxi11_encode(resp);
+    }
+    CDevice* pDevice = link.pDevice.get();
+    std::string strData;
+    bool bEnd = false;
+    bool bFromPending = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        auto it = m_mapPending.find(pDevice);
+        if (it != m_mapPending.end()) {
+            SPending& pending = it->second;
+            const size_t nTake = std::min(nMax, pending.strData.size());
+            strData = pending.strData.substr(0, nTake);
+            pending.strData.erase(0, nTake);
+            bEnd = pending.bEnd && pending.strData.empty();
+            if (pending.strData.empty())
+                m_mapPending.erase(it);
+            bFromPending = true;
+        }
+    }
+    if (!bFromPending) {
+        CDevice::SReadResult r = pDevice->Read(nMax, CDevice::Clock::now() + WireTimeout(parms.io_timeout), true);
+        switch (r.eStatus) {
+        case CDevice::EReadStatus::Data:
+            strData = std::move(r.strData);
+            bEnd = r.bEnd;
+            break;
+        case CDevice::EReadStatus::TimedOut:
+            resp.error = vxi11_err_io_timeout;
+            return vxi11_encode(resp);
+        case CDevice::EReadStatus::Aborted:
+            resp.error = vxi11_err_abort;
+            return vxi11_encode(resp);
+        case CDevice::EReadStatus::Closed:
+            resp.error = vxi11_err_io;
+            return vxi11_encode(resp);
+        case CDevice::EReadStatus::HungUp:
+            eAction = EAction::Close;
+            return {};
+        }
+        if (pDevice->HangupRequested())
+            eAction = EAction::ReplyThenClose;
+    }
+
+    if (parms.flags & vxi11_flag_termchrset) {
+        const size_t nPos = strData.find(static_cast<char>(parms.term_char));
+        if (nPos != std::string::npos) {
+            resp.reason |= vxi11_reason_chr;
+            if (nPos + 1 < strData.size()) {
+                // The rest of the response waits for the next device_read,
+                // ahead of anything still inside the device.
+                std::lock_guard<std::mutex> lock(m_mtx);
+                SPending& pending = m_mapPending[pDevice];
+                if (pending.strData.empty())
+                    pending.bEnd = bEnd;
+                pending.strData.insert(0, strData, nPos + 1, std::string::npos);
+                strData.resize(nPos + 1);
+                bEnd = false;
+            }
+        }
+    }
+    if (bEnd)
+        resp.reason |= vxi11_reason_end;
+    if (strData.size() == parms.request_size)
+        resp.reason |= vxi11_reason_reqcnt;
+    resp.data = reinterpret_cast<const uint8_t*>(strData.data());
+    resp.size = strData.size();
+    return vxi11_encode(resp);
+}
+
+CRpcTcpServer::EAction CVxi11Server::OnCall(SConnection& conn, const rpc_call_info& call, xdr_reader& args,
+                                            xdr_bytes& baReply)
+{
+    if (call.h.prog != vxi11_core_prog) {
+        baReply = rpc_encode_reply_error(call.h.xid, rpc_prog_unavail);
+        return EAction::Reply;
+    }
+    if (call.h.vers != vxi11_core_vers) {
+        baReply = rpc_encode_reply_error(call.h.xid, rpc_prog_mismatch, vxi11_core_vers, vxi11_core_vers);
+        return EAction::Reply;
+    }
+
+    EAction eAction = EAction::Reply;
+    bool bGarbage = false;
+    xdr_bytes baResults;
+    switch (call.h.proc) {
+    case vxi11_null:
+        break;
+    case vxi11_create_link:
+        baResults = CreateLink(conn, args, bGarbage);
+        break;
+    case vxi11_device_write: {
+        vxi11_write_parms parms;
+        if (!vxi11_decode(args, &parms, MaxRecord())) {
+            bGarbage = true;
+            break;
+        }
+        SLink* pLink = FindLink(conn, parms.lid);
+        vxi11_write_resp resp;
+        resp.error = pLink ? CheckLock(*pLink, parms.flags, parms.lock_timeout) : vxi11_err_invalid_link;
+        if (resp.error == vxi11_err_none) {
+            // A new program message discards an unread response, including
+            // what a termination-character read left over.
+            DropPending(pLink->pDevice.get());
+            pLink->pDevice->Write(reinterpret_cast<const char*>(parms.data), parms.size,
+                                  (parms.flags & vxi11_flag_end) != 0);
+            resp.size = static_cast<uint32_t>(parms.size);
+        }
+        baResults = vxi11_encode(resp);
+        break;
+    }
+    case vxi11_device_read: {
+        vxi11_read_parms parms;
+        if (!vxi11_decode(args, &parms)) {
+            bGarbage = true;
+            break;
+        }
+        SLink* pLink = FindLink(conn, parms.lid);
+        vxi11_read_resp resp;
+        resp.error = pLink ? CheckLock(*pLink, parms.flags, parms.lock_timeout) : vxi11_err_invalid_link;
+        baResults = resp.error == vxi11_err_none ? DeviceRead(*pLink, parms, eAction) : vxi11_encode(resp);
+        break;
+    }
+    case vxi11_device_readstb:
+    case vxi11_device_trigger:
+    case vxi11_device_clear:
+    case vxi11_device_remote:
+    case vxi11_device_local: {
+        vxi11_generic_parms parms;
+        if (!vxi11_decode(args, &parms)) {
+            bGarbage = true;
+            break;
+        }
+        SLink* pLink = FindLink(conn, parms.lid);
+        int32_t nError = pLink ? CheckLock(*pLink, parms.flags, parms.lock_timeout) : vxi11_err_invalid_link;
+        uint8_t uStb = 0;
+        if (nError == vxi11_err_none) {
+            CDevice& dev = *pLink->pDevice;
+            switch (call.h.proc) {
+            case vxi11_device_readstb: {
+                uStb = dev.StatusByte();
+                std::lock_guard<std::mutex> lock(m_mtx);
+                if (m_mapPending.count(&dev))
+                    uStb |= 0x10;   // MAV: part of a response is still unread
+                break;
+            }
+            case vxi11_device_trigger:
+                dev.Trigger();
+                break;
+            case vxi11_device_clear:
+                DropPending(&dev);
+                dev.Clear();
+                break;
+            case vxi11_device_remote:
+                dev.SetRemote(true);
+                break;
+            default:
+                dev.SetRemote(false);
+                break;
+            }
+        }
+        baResults = call.h.proc == vxi11_device_readstb ? vxi11_encode_readstb_resp(nError, uStb)
+                                                         : vxi11_encode_error(nError);
+        break;
+    }
+    case vxi11_device_lock: {
+        vxi11_lock_parms parms;
+        if (!vxi11_decode(args, &parms)) {
+            bGarbage = true;
+            break;
+        }
+        SLink* pLink = FindLink(conn, parms.lid);
+        int32_t nError = vxi11_err_invalid_link;
+        if (pLink) {
+            const auto tWait = (parms.flags & vxi11_flag_waitlock) ? WireTimeout(parms.lock_timeout)
+                                                                   : std::chrono::milliseconds(0);
+            nError = pLink->pDevice->AcquireLock(pLink->uOwner, tWait) ? vxi11_err_none : vxi11_err_locked;
+        }
+        baResults = vxi11_encode_error(nError);
+        break;
+    }
+    case vxi11_device_unlock:
+    case vxi11_destroy_link: {
+        const int32_t nLid = args.get_i32();
+        if (!args.ok()) {
+            bGarbage = true;
+            break;
+        }
+        SLink* pLink = FindLink(conn, nLid);
+        int32_t nError = vxi11_err_invalid_link;
+        if (pLink && call.h.proc == vxi11_device_unlock) {
+            nError = pLink->pDevice->ReleaseLock(pLink->uOwner) ? vxi11_err_none : vxi11_err_no_lock;
+        } else if (pLink) {
+            ReleaseLink(*pLink);
+            std::lock_guard<std::mutex> lock(m_mtx);
+            m_mapLinks[conn.uId].erase(nLid);
+            nError = vxi11_err_none;
+        }
+        baResults = vxi11_encode_error(nError);
+        break;
+    }
+    case vxi11_device_docmd: {
+        xdr_writer w;
+        w.put_i32(vxi11_err_not_supported);
+        w.put_opaque(nullptr, 0);
+        baResults = std::move(w.buf);
+        break;
+    }
+    case vxi11_device_enable_srq:
+    case vxi11_create_intr_chan:
+    case vxi11_destroy_intr_chan:
+        baResults = vxi11_encode_error(vxi11_err_not_supported);
+        break;
+    default:
+        baReply = rpc_encode_reply_error(call.h.xid, rpc_proc_unavail);
+        return EAction::Reply;
+    }
+    if (bGarbage) {
+        baReply = rpc_encode_reply_error(call.h.xid, rpc_garbage_args);
+        return EAction::Reply;
+    }
+    if (eAction != EAction::Close)
+        baReply = rpc_encode_reply(call.h.xid, baResults);
+    return eAction;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "Server.h"
+#include "vxi11_rpcserver.h"
+
+class CDevice;
+struct vxi11_read_parms;
+class CDeviceRegistry;
+
+// The VXI-11 core channel (program 0x0607AF v1). Links name devices of the
+// registry ("inst0", "inst1", ...), so every link to one name shares one
+// IEEE 488.2 message exchange. Links and locks die with their connection.
+// There is no abort channel (abortPort 0) and no interrupt channel.
+class CVxi11Server : public CServer, private CRpcTcpServer
+{
+public:
+    static constexpr uint32_t kMaxRecvSize = 1024;
+
+    explicit CVxi11Server(std::shared_ptr<CDeviceRegistry> pRegistry);
+    ~CVxi11Server() override;
+
+    bool Start(const std::string& strBindAddress, uint16_t uPort, std::string& strError) override;
+    void Stop() override;
+    uint16_t Port() const override { return ListenPort(); }
+    std::string AnnounceLine() const override;
+
+    // Device names this server accepts in create_link.
+    static bool IsValidDeviceName(const std::string& strName);
+
+private:
+    struct SLink
+    {
+        std::shared_ptr<CDevice> pDevice;
+        uint64_t uOwner = 0;
+    };
+
+    // Bytes already taken from a device's response but not yet delivered,
+    // because a device_read with termchrset stopped at the termination
+    // character in the middle of them.
+    struct SPending
+    {
+        std::string strData;
+        bool bEnd = false;
+    };
+
+    EAction OnCall(SConnection& conn, const rpc_call_info& call, xdr_reader& args, xdr_bytes& baReply) override;
+    void OnDisconnect(SConnection& conn) override;
+    void OnStopping() override;
+    size_t MaxRecord() const override;
+
+    xdr_bytes CreateLink(SConnection& conn, xdr_reader& args, bool& bGarbage);
+    xdr_bytes DeviceRead(SLink& link, const vxi11_read_parms& parms, EAction& eAction);
+    int32_t CheckLock(SLink& link, uint32_t uFlags, uint32_t uLockTimeout);
+    SLink* FindLink(SConnection& conn, int32_t nLid);
+    void ReleaseLink(SLink& link);
+    void DropPending(CDevice* pDevice);
+
+    std::shared_ptr<CDeviceRegistry> m_pRegistry;
+    std::mutex m_mtx;
+    std::map<uint64_t, std::map<int32_t, SLink>> m_mapLinks; // by connection id
+    std::map<CDevice*, SPending> m_mapPending;
+    std::set<std::shared_ptr<CDevice>> m_setDevices;
+    int32_t m_nNextLid = 1;
+};

@@ -77,6 +77,11 @@ public:
     SReadResult Read(size_t nMax, Clock::time_point tDeadline, bool bTalkAddressed = false);
     SReadResult Read(size_t nMax, std::chrono::milliseconds tTimeout, bool bTalkAddressed = false);
 
+    // A stream connection closed in the middle of a program message: writes
+    // the bytes received so far to the wire log as one line and drops them,
+    // so the log still shows everything the peer sent.
+    void LogUnterminatedInput();
+
     // Wakes the threads blocked in Read() now (they get Aborted); later reads wait normally.
     void Wake();
     // Permanently wakes and refuses readers (connection or link closing).
@@ -90,6 +95,8 @@ public:
     // Status byte with MAV (0x10) from readable output and MSS (0x40) from SRE.
     uint8_t StatusByte() const;
     bool HasReadableOutput() const;
+    // Readable or still delayed output: a peer that half-closed still gets it.
+    bool HasPendingOutput() const;
 
     // Remote/local state (&GTR, &GTL, VXI-11 device_remote/local, HiSLIP REN control).
     void SetRemote(bool bRemote);
@@ -144,11 +151,13 @@ private:
 
     void FeedLocked(const char* pData, size_t nLen, bool bEnd, uint32_t uTag,
                     std::vector<std::function<void()>>& lstNotify);
-    void CompleteMessageLocked(std::string& strMessage, bool bEndedByEnd, uint32_t uTag,
+    void CompleteMessageLocked(bool bEndedByLineFeed, uint32_t uTag,
                                std::vector<std::function<void()>>& lstNotify);
+    void ResetFramerLocked();
+    void CheckServiceRequestLocked(std::vector<std::function<void()>>& lstNotify);
     bool ReadableLocked(Clock::time_point tNow) const;
     uint8_t StatusByteLocked(Clock::time_point tNow) const;
-    void CopyOut(SResponse& resp, size_t nMax, std::string& strOut);
+    static void CopyOut(SResponse& resp, size_t nMax, std::string& strOut);
 
     const std::string m_strName;
     const std::shared_ptr<CInstrumentState> m_pState;
@@ -165,6 +174,7 @@ private:
     std::string m_strInput;
     int m_nScanState = 0;
     char m_cQuote = 0;
+    bool m_bBlockInString = false;
     uint64_t m_uBlockLeft = 0;
     int m_nBlockDigitsLeft = 0;
     bool m_bOverrun = false;

@@ -1,0 +1,500 @@
+#include "Device.h"
+
+#include <algorithm>
+
+#include "InstrumentState.h"
+#include "ScpiEngine.h"
+#include "WireLog.h"
+
+namespace {
+
+// A message larger than this is dropped with -363 instead of growing the
+// input buffer without bound; uploads to mass memory stay well below it.
+const size_t kMaxMessageBytes = 128u * 1024 * 1024;
+
+enum EScanState {
+    kNormal,
+    kString,
+    kStringQuote,  // a quote inside a string: doubled quote or the string's end
+    kStringComma,  // ',' inside a string: "name,#<block>" may follow
+    kHash,
+    kBlockDigits,
+    kBlockData,
+    kIndefinite
+};
+
+const char kTextPattern[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+const uint64_t kTextPatternLength = sizeof kTextPattern - 1;
+
+} // namespace
+
+CDevice::CDevice(std::string strName, std::shared_ptr<CInstrumentState> pState, std::shared_ptr<CWireLog> pLog,
+                 EFraming eFraming, EResponseMode eMode)
+    : m_strName(std::move(strName)),
+      m_pState(std::move(pState)),
+      m_pLog(std::move(pLog)),
+      m_eFraming(eFraming),
+      m_eMode(eMode)
+{
+    m_pEngine = std::make_unique<CScpiEngine>(this, m_pState);
+}
+
+CDevice::~CDevice() = default;
+
+void CDevice::Write(const std::string& strData, bool bEnd, uint32_t uTag)
+{
+    Write(strData.data(), strData.size(), bEnd, uTag);
+}
+
+void CDevice::Write(const char* pData, size_t nLen, bool bEnd, uint32_t uTag)
+{
+    std::vector<std::function<void()>> lstNotify;
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        FeedLocked(pData, nLen, bEnd, uTag, lstNotify);
+        CheckServiceRequestLocked(lstNotify);
+    }
+    for (auto& fnNotify : lstNotify)
+        fnNotify();
+}
+
+void CDevice::ResetFramerLocked()
+{
+    m_strInput.clear();
+    m_nScanState = kNormal;
+    m_cQuote = 0;
+    m_bBlockInString = false;
+    m_uBlockLeft = 0;
+    m_nBlockDigitsLeft = 0;
+    m_bOverrun = false;
+}
+
+void CDevice::FeedLocked(const char* pData, size_t nLen, bool bEnd, uint32_t uTag,
+                         std::vector<std::function<void()>>& lstNotify)
+{
+    auto fnAppend = [this](const char* p, size_t n) {
+        if (m_bOverrun)
+            return;
+        if (m_strInput.size() + n > kMaxMessageBytes) {
+            m_bOverrun = true;
+            m_strInput.clear();
+            m_strInput.shrink_to_fit();
+            return;
+        }
+        m_strInput.append(p, n);
+    };
+
+    size_t i = 0;
+    while (i < nLen) {
+        if (m_bHangupPending)
+            return; // the connection is going down; nothing more is executed
+        if (m_nScanState == kBlockData) {
+            const size_t nTake = static_cast<size_t>(std::min<uint64_t>(m_uBlockLeft, nLen - i));
+            fnAppend(pData + i, nTake);
+            i += nTake;
+            m_uBlockLeft -= nTake;
+            if (m_uBlockLeft == 0)
+                m_nScanState = m_bBlockInString ? kString : kNormal;
+            continue;
+        }
+        const char c = pData[i++];
+        fnAppend(&c, 1);
+        bool bComplete = false;
+        for (bool bAgain = true; bAgain;) {
+            bAgain = false;
+            switch (m_nScanState) {
+            case kNormal:
+                if (c == '\n') {
+                    bComplete = true;
+                } else if (c == '"' || c == '\'') {
+                    m_nScanState = kString;
+                    m_cQuote = c;
+                } else if (c == '#') {
+                    m_nScanState = kHash;
+                    m_bBlockInString = false;
+                }
+                break;
+            case kString:
+                // An LF still ends the message: a lost closing quote must not
+                // swallow every later message.
+                if (c == '\n')
+                    bComplete = true;
+                else if (c == m_cQuote)
+                    m_nScanState = kStringQuote;
+                else if (c == ',')
+                    m_nScanState = kStringComma;
+                break;
+            case kStringQuote:
+                if (c == m_cQuote) {
+                    m_nScanState = kString;
+                } else {
+                    m_nScanState = kNormal;
+                    bAgain = true;
+                }
+                break;
+            case kStringComma:
+                if (c == '#') {
+                    m_nScanState = kHash;
+                    m_bBlockInString = true;
+                } else {
+                    m_nScanState = kString;
+                    bAgain = true;
+                }
+                break;
+            case kHash:
+                if (c >= '1' && c <= '9') {
+                    m_nBlockDigitsLeft = c - '0';
+                    m_uBlockLeft = 0;
+                    m_nScanState = kBlockDigits;
+                } else if (c == '0' && !m_bBlockInString) {
+                    m_nScanState = kIndefinite;
+                } else {
+                    m_nScanState = m_bBlockInString ? kString : kNormal;
+                    bAgain = true;
+                }
+                break;
+            case kBlockDigits:
+                if (c >= '0' && c <= '9') {
+                    m_uBlockLeft = m_uBlockLeft * 10 + static_cast<uint64_t>(c - '0');
+                    if (--m_nBlockDigitsLeft == 0)
+                        m_nScanState = m_uBlockLeft ? kBlockData : (m_bBlockInString ? kString : kNormal);
+                } else {
+                    m_nScanState = m_bBlockInString ? kString : kNormal;
+                    bAgain = true;
+                }
+                break;
+            case kIndefinite:
+                // Only LF with END closes an indefinite block; a stream has no END, so LF must do.
+                if (c == '\n' && (m_eFraming == EFraming::Stream || (bEnd && i == nLen)))
+                    bComplete = true;
+                break;
+            }
+        }
+        if (bComplete)
+            CompleteMessageLocked(true, uTag, lstNotify);
+    }
+    if (bEnd && m_eFraming == EFraming::EndFlag && !m_bHangupPending
+        && (!m_strInput.empty() || m_bOverrun))
+        CompleteMessageLocked(false, uTag, lstNotify);
+}
+
+void CDevice::CompleteMessageLocked(bool bEndedByLineFeed, uint32_t uTag,
+                                    std::vector<std::function<void()>>& lstNotify)
+{
+    std::string strMessage;
+    strMessage.swap(m_strInput);
+    const bool bOverrun = m_bOverrun;
+    ResetFramerLocked();
+    if (bOverrun) {
+        m_pEngine->PushError(-363);
+        return;
+    }
+    if (m_pLog)
+        m_pLog->LogMessage(strMessage);
+    if (bEndedByLineFeed)
+        strMessage.pop_back();
+
+    if (m_eMode == EResponseMode::Interrupt && !m_lstOutput.empty()) {
+        m_lstOutput.clear();
+        m_pEngine->PushError(-410);
+        if (m_fnInterrupt) {
+            auto fnHandler = m_fnInterrupt;
+            lstNotify.push_back([fnHandler, uTag]() { fnHandler(uTag); });
+        }
+    }
+
+    CScpiEngine::SResult result;
+    m_pEngine->Execute(strMessage, result);
+    if (!result.bHasResponse && !result.bHangup)
+        return;
+    SResponse resp;
+    resp.lstSegments = std::move(result.lstSegments);
+    if (result.bHangup) {
+        resp.bTerminated = false;
+        resp.bHangup = true;
+        m_bHangupPending = true;
+    } else {
+        resp.lstSegments.push_back({SSegment::EKind::Literal, "\n", 1});
+    }
+    for (const SSegment& seg : resp.lstSegments)
+        resp.uTotal += seg.uLength;
+    resp.tReady = Clock::now() + std::chrono::milliseconds(result.nDelayMs);
+    resp.uTag = uTag;
+    m_lstOutput.push_back(std::move(resp));
+    m_cvOutput.notify_all();
+}
+
+void CDevice::CheckServiceRequestLocked(std::vector<std::function<void()>>& lstNotify)
+{
+    const uint8_t uStb = StatusByteLocked(Clock::now());
+    const bool bMss = (uStb & 0x40) != 0;
+    if (bMss && !m_bLastMss && m_fnServiceRequest) {
+        auto fnHandler = m_fnServiceRequest;
+        lstNotify.push_back([fnHandler, uStb]() { fnHandler(uStb); });
+    }
+    m_bLastMss = bMss;
+}
+
+bool CDevice::ReadableLocked(Clock::time_point tNow) const
+{
+    return !m_lstOutput.empty() && m_lstOutput.front().tReady <= tNow && m_lstOutput.front().uTotal > 0;
+}
+
+uint8_t CDevice::StatusByteLocked(Clock::time_point tNow) const
+{
+    uint8_t uStb = m_pEngine->StatusBits();
+    if (ReadableLocked(tNow))
+        uStb |= 0x10;
+    if (uStb & m_pEngine->ServiceRequestEnable() & 0xBF)
+        uStb |= 0x40;
+    return uStb;
+}
+
+void CDevice::CopyOut(SResponse& resp, size_t nMax, std::string& strOut)
+{
+    uint64_t uSkip = resp.uTaken;
+    for (const SSegment& seg : resp.lstSegments) {
+        if (strOut.size() >= nMax)
+            break;
+        if (uSkip >= seg.uLength) {
+            uSkip -= seg.uLength;
+            continue;
+        }
+        const size_t nTake = static_cast<size_t>(std::min<uint64_t>(seg.uLength - uSkip, nMax - strOut.size()));
+        switch (seg.eKind) {
+        case SSegment::EKind::Literal:
+            strOut.append(seg.strBytes, static_cast<size_t>(uSkip), nTake);
+            break;
+        case SSegment::EKind::Text:
+            for (size_t k = 0; k < nTake; ++k)
+                strOut += kTextPattern[(uSkip + k) % kTextPatternLength];
+            break;
+        case SSegment::EKind::Ramp:
+            for (size_t k = 0; k < nTake; ++k)
+                strOut += static_cast<char>((uSkip + k) & 0xff);
+            break;
+        }
+        uSkip = 0;
+    }
+    resp.uTaken += strOut.size();
+}
+
+CDevice::SReadResult CDevice::Read(size_t nMax, std::chrono::milliseconds tTimeout, bool bTalkAddressed)
+{
+    return Read(nMax, Clock::now() + tTimeout, bTalkAddressed);
+}
+
+CDevice::SReadResult CDevice::Read(size_t nMax, Clock::time_point tDeadline, bool bTalkAddressed)
+{
+    SReadResult result;
+    std::vector<std::function<void()>> lstNotify;
+    {
+        std::unique_lock<std::mutex> lock(m_mtx);
+        const uint64_t uGeneration = m_uWakeGeneration;
+        if (bTalkAddressed && m_lstOutput.empty() && !m_bHangupTaken && !m_bClosed)
+            m_pEngine->PushError(-420);
+        for (;;) {
+            if (m_bClosed) {
+                result.eStatus = EReadStatus::Closed;
+                break;
+            }
+            if (m_uWakeGeneration != uGeneration) {
+                result.eStatus = EReadStatus::Aborted;
+                break;
+            }
+            const Clock::time_point tNow = Clock::now();
+            if (!m_lstOutput.empty() && m_lstOutput.front().tReady <= tNow) {
+                SResponse& resp = m_lstOutput.front();
+                if (resp.uTotal > 0) {
+                    CopyOut(resp, std::max<size_t>(nMax, 1), result.strData);
+                    result.eStatus = EReadStatus::Data;
+                    result.uTag = resp.uTag;
+                    result.bEnd = resp.uTaken == resp.uTotal && resp.bTerminated;
+                }
+                if (resp.uTaken == resp.uTotal) {
+                    if (resp.bHangup) {
+                        m_bHangupTaken = true;
+                        if (resp.uTotal == 0)
+                            result.eStatus = EReadStatus::HungUp;
+                    }
+                    m_lstOutput.pop_front();
+                }
+                if (result.eStatus == EReadStatus::Data || result.eStatus == EReadStatus::HungUp)
+                    break;
+                continue;
+            }
+            if (m_lstOutput.empty() && m_bHangupTaken) {
+                result.eStatus = EReadStatus::HungUp;
+                break;
+            }
+            if (tNow >= tDeadline) {
+                result.eStatus = EReadStatus::TimedOut;
+                break;
+            }
+            Clock::time_point tWake = tDeadline;
+            if (!m_lstOutput.empty())
+                tWake = std::min(tWake, m_lstOutput.front().tReady);
+            m_cvOutput.wait_until(lock, tWake);
+        }
+        CheckServiceRequestLocked(lstNotify);
+    }
+    for (auto& fnNotify : lstNotify)
+        fnNotify();
+    return result;
+}
+
+void CDevice::LogUnterminatedInput()
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    if (!m_strInput.empty() && !m_bOverrun && m_pLog)
+        m_pLog->LogMessage(m_strInput);
+    ResetFramerLocked();
+}
+
+void CDevice::Wake()
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    ++m_uWakeGeneration;
+    m_cvOutput.notify_all();
+}
+
+void CDevice::Close()
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_bClosed = true;
+    m_cvOutput.notify_all();
+    m_cvLock.notify_all();
+}
+
+bool CDevice::IsClosed() const
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return m_bClosed;
+}
+
+void CDevice::Clear()
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    ResetFramerLocked();
+    m_lstOutput.clear();
+    m_bHangupPending = false;
+    m_bHangupTaken = false;
+    m_pEngine->OnDeviceClear();
+    m_cvOutput.notify_all();
+}
+
+uint8_t CDevice::StatusByte() const
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return StatusByteLocked(Clock::now());
+}
+
+bool CDevice::HasReadableOutput() const
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return ReadableLocked(Clock::now());
+}
+
+bool CDevice::HasPendingOutput() const
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return !m_lstOutput.empty();
+}
+
+void CDevice::SetRemote(bool bRemote)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_bRemote = bRemote;
+}
+
+bool CDevice::IsRemote() const
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return m_bRemote;
+}
+
+void CDevice::SetLocalLockout(bool bLockout)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_bLocalLockout = bLockout;
+}
+
+bool CDevice::IsLocalLockout() const
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return m_bLocalLockout;
+}
+
+void CDevice::Trigger()
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    ++m_uTriggers;
+}
+
+unsigned CDevice::TriggerCount() const
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return m_uTriggers;
+}
+
+bool CDevice::HangupRequested() const
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return m_bHangupTaken;
+}
+
+bool CDevice::AcquireLock(uint64_t uOwner, std::chrono::milliseconds tTimeout)
+{
+    if (uOwner == 0)
+        return false;
+    std::unique_lock<std::mutex> lock(m_mtx);
+    const Clock::time_point tDeadline = Clock::now() + tTimeout;
+    while (m_uLockOwner != 0 && m_uLockOwner != uOwner) {
+        if (m_bClosed || m_cvLock.wait_until(lock, tDeadline) == std::cv_status::timeout) {
+            if (m_uLockOwner != 0 && m_uLockOwner != uOwner)
+                return false;
+        }
+    }
+    m_uLockOwner = uOwner;
+    return true;
+}
+
+bool CDevice::ReleaseLock(uint64_t uOwner)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    if (uOwner == 0 || m_uLockOwner != uOwner)
+        return false;
+    m_uLockOwner = 0;
+    m_cvLock.notify_all();
+    return true;
+}
+
+uint64_t CDevice::LockOwner() const
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return m_uLockOwner;
+}
+
+void CDevice::SetResponseMode(EResponseMode eMode)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_eMode = eMode;
+}
+
+CDevice::EResponseMode CDevice::ResponseMode() const
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return m_eMode;
+}
+
+void CDevice::SetServiceRequestHandler(std::function<void(uint8_t)> fnHandler)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_fnServiceRequest = std::move(fnHandler);
+}
+
+void CDevice::SetInterruptHandler(std::function<void(uint32_t)> fnHandler)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_fnInterrupt = std::move(fnHandler);
+}

@@ -1,0 +1,103 @@
+#include "SocketUtil.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace SimSocket {
+
+int Listen(const std::string& strAddress, uint16_t uPort, uint16_t& uBoundPort, std::string& strError)
+{
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(uPort);
+    if (inet_pton(AF_INET, strAddress.c_str(), &addr.sin_addr) != 1) {
+        strError = "invalid IPv4 bind address: " + strAddress;
+        return -1;
+    }
+    int nFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (nFd < 0) {
+        strError = std::string("socket: ") + std::strerror(errno);
+        return -1;
+    }
+    int nOne = 1;
+    ::setsockopt(nFd, SOL_SOCKET, SO_REUSEADDR, &nOne, sizeof nOne);
+    if (::bind(nFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        strError = "cannot bind " + strAddress + ":" + std::to_string(uPort) + ": " + std::strerror(errno);
+        ::close(nFd);
+        return -1;
+    }
+    if (::listen(nFd, 64) != 0) {
+        strError = std::string("listen: ") + std::strerror(errno);
+        ::close(nFd);
+        return -1;
+    }
+    socklen_t nLen = sizeof addr;
+    ::getsockname(nFd, reinterpret_cast<sockaddr*>(&addr), &nLen);
+    uBoundPort = ntohs(addr.sin_port);
+    return nFd;
+}
+
+int Accept(int nListenFd, int nTimeoutMs)
+{
+    pollfd pfd{nListenFd, POLLIN, 0};
+    int nReady = ::poll(&pfd, 1, nTimeoutMs);
+    if (nReady <= 0 || !(pfd.revents & POLLIN))
+        return -1;
+    return ::accept4(nListenFd, nullptr, nullptr, SOCK_CLOEXEC);
+}
+
+bool SendAll(int nFd, const char* pData, size_t nLen)
+{
+    while (nLen > 0) {
+        ssize_t nSent = ::send(nFd, pData, nLen, MSG_NOSIGNAL);
+        if (nSent < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        pData += nSent;
+        nLen -= static_cast<size_t>(nSent);
+    }
+    return true;
+}
+
+long Receive(int nFd, char* pBuffer, size_t nMax, int nTimeoutMs)
+{
+    pollfd pfd{nFd, POLLIN, 0};
+    int nReady;
+    do {
+        nReady = ::poll(&pfd, 1, nTimeoutMs);
+    } while (nReady < 0 && errno == EINTR);
+    if (nReady == 0)
+        return -2;
+    if (nReady < 0)
+        return -1;
+    ssize_t nGot;
+    do {
+        nGot = ::recv(nFd, pBuffer, nMax, 0);
+    } while (nGot < 0 && errno == EINTR);
+    return nGot < 0 ? -1 : static_cast<long>(nGot);
+}
+
+void SetNoDelay(int nFd)
+{
+    int nOne = 1;
+    ::setsockopt(nFd, IPPROTO_TCP, TCP_NODELAY, &nOne, sizeof nOne);
+}
+
+void ShutdownAndClose(int& nFd)
+{
+    if (nFd < 0)
+        return;
+    ::shutdown(nFd, SHUT_RDWR);
+    ::close(nFd);
+    nFd = -1;
+}
+
+} // namespace SimSocket

@@ -1,0 +1,202 @@
+// velqsim: parses the options, starts the servers and waits for SIGINT/SIGTERM.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <pthread.h>
+
+#include "DeviceRegistry.h"
+#include "InstrumentState.h"
+#include "SocketServer.h"
+#include "portmap_server.h"
+#include "vxi11_server.h"
+#include "WireLog.h"
+
+namespace {
+
+struct SSettings
+{
+    std::string strBind = "127.0.0.1";
+    std::string strLogPath;
+    int nSocketPort = 5025;
+    int nVxi11Port = 0;
+    int nPortmapperPort = 111;
+};
+
+struct SOption
+{
+    const char* pszName;
+    const char* pszValue; // nullptr: a flag without value
+    const char* pszHelp;
+    std::function<bool(SSettings&, const std::string&)> fnApply;
+};
+
+bool ParsePort(const std::string& strValue, int& nPort)
+{
+    char* pEnd = nullptr;
+    const long nValue = std::strtol(strValue.c_str(), &pEnd, 10);
+    if (strValue.empty() || *pEnd != '\0' || nValue < 0 || nValue > 65535)
+        return false;
+    nPort = static_cast<int>(nValue);
+    return true;
+}
+
+// One row per option; servers added later append their port options here.
+const std::vector<SOption>& Options()
+{
+    static const std::vector<SOption> kOptions = {
+        {"--socket-port", "N", "raw SCPI socket port (default 5025, 0 = ephemeral)",
+         [](SSettings& s, const std::string& v) { return ParsePort(v, s.nSocketPort); }},
+        {"--vxi11-port", "N", "VXI-11 core channel port (default 0 = ephemeral)",
+         [](SSettings& s, const std::string& v) { return ParsePort(v, s.nVxi11Port); }},
+        {"--portmapper-port", "N", "portmapper port for VXI-11 (default 111, 0 = ephemeral)",
+         [](SSettings& s, const std::string& v) { return ParsePort(v, s.nPortmapperPort); }},
+        {"--bind", "ADDR", "IPv4 address to listen on (default 127.0.0.1)",
+         [](SSettings& s, const std::string& v) { s.strBind = v; return !v.empty(); }},
+        {"--log", "FILE", "write the wire log to FILE (see below)",
+         [](SSettings& s, const std::string& v) { s.strLogPath = v; return !v.empty(); }},
+        {"--help", nullptr, "show this help and exit", nullptr},
+    };
+    return kOptions;
+}
+
+void PrintHelp()
+{
+    std::printf("Usage: velqsim [options]\n"
+                "A SCPI / IEEE 488.2 instrument simulator.\n\nOptions:\n");
+    for (const SOption& opt : Options()) {
+        std::string strLeft = std::string(opt.pszName) + (opt.pszValue ? std::string(" ") + opt.pszValue : "");
+        std::printf("  %-22s %s\n", strLeft.c_str(), opt.pszHelp);
+    }
+    std::printf("\nOn start-up one line per server is printed as soon as it listens, e.g.\n"
+                "  SOCKET <port> TCPIP0::<address>::<port>::SOCKET\n"
+                "followed by a line READY.\n"
+                "\nWire log: one line per received program message, nothing prefixed. The\n"
+                "message's bytes are escaped: printable ASCII other than backslash as is,\n"
+                "backslash as \\\\, LF as \\n, CR as \\r, any other byte as \\xHH (lower-case hex).\n"
+                "On the raw socket the terminating LF is part of the message; messages ended\n"
+                "by END show exactly the bytes received. A connection closed in the middle of\n"
+                "a message logs the bytes received so far as a line of its own.\n"
+                "\nTest commands:\n"
+                "  TEST:TEXT? <n>     n printable bytes, then LF\n"
+                "  TEST:BLOCk? <n>    #<d><n> and n bytes (byte i = i mod 256), then LF\n"
+                "  TEST:DELay <ms>    hold the next answer back for ms milliseconds (0 = off)\n"
+                "  TEST:HANGup <n>    send n bytes without terminator, then close the connection\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    SSettings settings;
+    for (int i = 1; i < argc; ++i) {
+        std::string strArg = argv[i];
+        std::string strValue;
+        bool bInlineValue = false;
+        const size_t nEq = strArg.find('=');
+        if (strArg.compare(0, 2, "--") == 0 && nEq != std::string::npos) {
+            strValue = strArg.substr(nEq + 1);
+            strArg.resize(nEq);
+            bInlineValue = true;
+        }
+        const SOption* pOption = nullptr;
+        for (const SOption& opt : Options()) {
+            if (strArg == opt.pszName)
+                pOption = &opt;
+        }
+        if (!pOption) {
+            std::fprintf(stderr, "velqsim: unknown option '%s' (see --help)\n", argv[i]);
+            return 2;
+        }
+        if (!pOption->pszValue) {
+            if (bInlineValue) {
+                std::fprintf(stderr, "velqsim: option %s takes no value\n", pOption->pszName);
+                return 2;
+            }
+            PrintHelp();
+            return 0;
+        }
+        if (!bInlineValue) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "velqsim: option %s needs a value %s\n", pOption->pszName, pOption->pszValue);
+                return 2;
+            }
+            strValue = argv[++i];
+        }
+        if (!pOption->fnApply(settings, strValue)) {
+            std::fprintf(stderr, "velqsim: invalid value '%s' for %s\n", strValue.c_str(), pOption->pszName);
+            return 2;
+        }
+    }
+
+    std::signal(SIGPIPE, SIG_IGN);
+    // Block the stop signals in every thread; the main thread takes them with sigwait.
+    sigset_t setStop;
+    sigemptyset(&setStop);
+    sigaddset(&setStop, SIGINT);
+    sigaddset(&setStop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &setStop, nullptr);
+
+    auto pLog = std::make_shared<CWireLog>();
+    if (!settings.strLogPath.empty()) {
+        std::string strError;
+        if (!pLog->Open(settings.strLogPath, strError)) {
+            std::fprintf(stderr, "velqsim: %s\n", strError.c_str());
+            return 1;
+        }
+    }
+    auto pRegistry = std::make_shared<CDeviceRegistry>(std::make_shared<CInstrumentState>(), pLog);
+
+    std::vector<std::unique_ptr<CServer>> lstServers;
+    auto fnStart = [&](std::unique_ptr<CServer> pServer, int nPort) {
+        std::string strError;
+        if (!pServer->Start(settings.strBind, static_cast<uint16_t>(nPort), strError)) {
+            std::fprintf(stderr, "velqsim: %s\n", strError.c_str());
+            return false;
+        }
+        std::printf("%s\n", pServer->AnnounceLine().c_str());
+        std::fflush(stdout);
+        lstServers.push_back(std::move(pServer));
+        return true;
+    };
+    if (!fnStart(std::make_unique<CSocketServer>(pRegistry), settings.nSocketPort))
+        return 1;
+
+    // VXI-11: the portmapper needs the core channel's port, and is optional:
+    // without root, port 111 is only reachable through a running rpcbind.
+    {
+        auto pVxi11 = std::make_unique<CVxi11Server>(pRegistry);
+        std::string strError;
+        if (pVxi11->Start(settings.strBind, static_cast<uint16_t>(settings.nVxi11Port), strError)) {
+            auto pPortmap = std::make_unique<CPortmapServer>();
+            pPortmap->AddMapping(vxi11_core_prog, vxi11_core_vers, pmap_ipproto_tcp, pVxi11->Port());
+            if (pPortmap->Start(settings.strBind, static_cast<uint16_t>(settings.nPortmapperPort), strError)) {
+                std::printf("%s\n", pPortmap->AnnounceLine().c_str());
+            } else {
+                std::fprintf(stderr, "velqsim: no portmapper: %s\n", strError.c_str());
+                pPortmap.reset();
+            }
+            std::printf("%s\n", pVxi11->AnnounceLine().c_str());
+            std::fflush(stdout);
+            lstServers.push_back(std::move(pVxi11));
+            if (pPortmap)
+                lstServers.push_back(std::move(pPortmap));
+        } else {
+            std::fprintf(stderr, "velqsim: %s; continuing without VXI-11\n", strError.c_str());
+        }
+    }
+
+    std::printf("READY\n");
+    std::fflush(stdout);
+
+    int nSignal = 0;
+    sigwait(&setStop, &nSignal);
+    for (auto it = lstServers.rbegin(); it != lstServers.rend(); ++it)
+        (*it)->Stop();
+    return 0;
+}

@@ -1,0 +1,118 @@
+#include "VelquistApp.h"
+
+#include "CmdLineParser.h"
+#include "StringTable.h"
+#include "VelquistDlg.h"
+
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTranslator>
+
+#include <csignal>
+#include <limits>
+
+namespace {
+
+// Leading decimal digits, as C's atoi reads them: "3000ms" is 3000 and text
+// without digits is 0. Clamped instead of overflowing.
+int LeadingInt(const QString& strText)
+{
+    int n = 0;
+    while (n < strText.size() && strText.at(n).isSpace())
+        ++n;
+    bool bNegative = false;
+    if (n < strText.size() && (strText.at(n) == QLatin1Char('-') || strText.at(n) == QLatin1Char('+'))) {
+        bNegative = strText.at(n) == QLatin1Char('-');
+        ++n;
+    }
+    qint64 nValue = 0;
+    for (; n < strText.size() && strText.at(n) >= QLatin1Char('0') && strText.at(n) <= QLatin1Char('9'); ++n) {
+        nValue = nValue * 10 + (strText.at(n).unicode() - '0');
+        if (nValue > std::numeric_limits<int>::max()) {
+            nValue = qint64(std::numeric_limits<int>::max()) + (bNegative ? 1 : 0);
+            break;
+        }
+    }
+    return int(bNegative ? -nValue : nValue);
+}
+
+} // namespace
+
+CVelquistApp::CVelquistApp(int& nArgc, char** ppArgv)
+    : QApplication(nArgc, ppArgv)
+{
+    setOrganizationName(QLatin1String(kOrganization));
+    setApplicationName(QLatin1String(kApplication));
+}
+
+const QStringList& CVelquistApp::Catalogues()
+{
+    static const QStringList s_lstCatalogues{QStringLiteral("controls"), QStringLiteral("commands"),
+                                             QStringLiteral("console")};
+    return s_lstCatalogues;
+}
+
+bool CVelquistApp::IgnoreBrokenPipe()
+{
+#ifdef SIGPIPE
+    return std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+#else
+    return true;
+#endif
+}
+
+int CVelquistApp::InstallTranslators(QCoreApplication& app)
+{
+    int nLoaded = 0;
+    for (const QString& strCatalogue : Catalogues()) {
+        auto* pTranslator = new QTranslator(&app);
+        if (pTranslator->load(QStringLiteral(":/i18n/%1_zh_CN.qm").arg(strCatalogue))) {
+            app.installTranslator(pTranslator);
+            ++nLoaded;
+        } else {
+            delete pTranslator;
+        }
+    }
+    auto* pQtTranslator = new QTranslator(&app);
+    if (pQtTranslator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(pQtTranslator);
+    else
+        delete pQtTranslator;
+    return nLoaded;
+}
+
+bool CVelquistApp::ApplyCommandLine(CVelquistDlg& dlg, const QStringList& lstArguments)
+{
+    if (lstArguments.isEmpty())
+        return false;
+    const CCmdLineParser parser(CCmdLineParser::JoinArguments(lstArguments));
+    if (!parser.HasSwitch(QStringLiteral("VISA")) || !parser.HasSwitch(QStringLiteral("Timeout")))
+        return false;
+    dlg.m_strResource = parser.GetSwitchValue(QStringLiteral("VISA")).value_or(QString());
+    dlg.m_nTimeOut = LeadingInt(parser.GetSwitchValue(QStringLiteral("Timeout")).value_or(QString()));
+    dlg.m_strCommand = QStringLiteral("*IDN?");
+    dlg.m_bUseSettings = 0;
+    return true;
+}
+
+int CVelquistApp::Run()
+{
+    const bool bChinese = StringTable::IsChineseLocale(QLocale::system());
+    StringTable::SetChinese(bChinese);
+    if (bChinese)
+        InstallTranslators(*this);
+
+    if (!IgnoreBrokenPipe()) {
+        QMessageBox::critical(nullptr, QLatin1String(kApplication), StringTable::Load(103));
+        return 1;
+    }
+
+    CVelquistDlg dlg;
+    QStringList lstArguments = arguments();
+    if (!lstArguments.isEmpty())
+        lstArguments.removeFirst();
+    ApplyCommandLine(dlg, lstArguments);
+    dlg.DoModal();
+    return 0;
+}

@@ -207,9 +207,9 @@ ViStatus parse_usb(std::vector<std::string> tok, rsrc_parsed *r)
     r->intf_type = VI_INTF_USB;
     r->kind = rsrc_kind::usb_instr;
     r->rsrc_class = "INSTR";
-    if (tok.size() >= 5 && ieq(tok.back(), "INSTR")) {
+    if (tok.size() >= 4 && ieq(tok.back(), "INSTR")) {
         tok.pop_back();
-    } else if (tok.size() >= 5 && ieq(tok.back(), "RAW")) {
+    } else if (tok.size() >= 4 && ieq(tok.back(), "RAW")) {
         tok.pop_back();
         r->kind = rsrc_kind::usb_raw;
         r->rsrc_class = "RAW";

@@ -13,6 +13,7 @@
 #include "DeviceRegistry.h"
 #include "InstrumentState.h"
 #include "SocketServer.h"
+#include "hislip_server.h"
 #include "portmap_server.h"
 #include "vxi11_server.h"
 #include "WireLog.h"
@@ -24,6 +25,7 @@ struct SSettings
     std::string strBind = "127.0.0.1";
     std::string strLogPath;
     int nSocketPort = 5025;
+    int nHislipPort = 4880;
     int nVxi11Port = 0;
     int nPortmapperPort = 111;
 };
@@ -52,6 +54,8 @@ const std::vector<SOption>& Options()
     static const std::vector<SOption> kOptions = {
         {"--socket-port", "N", "raw SCPI socket port (default 5025, 0 = ephemeral)",
          [](SSettings& s, const std::string& v) { return ParsePort(v, s.nSocketPort); }},
+        {"--hislip-port", "N", "HiSLIP port (default 4880, 0 = ephemeral)",
+         [](SSettings& s, const std::string& v) { return ParsePort(v, s.nHislipPort); }},
         {"--vxi11-port", "N", "VXI-11 core channel port (default 0 = ephemeral)",
          [](SSettings& s, const std::string& v) { return ParsePort(v, s.nVxi11Port); }},
         {"--portmapper-port", "N", "portmapper port for VXI-11 (default 111, 0 = ephemeral)",
@@ -166,6 +170,9 @@ int main(int argc, char** argv)
     };
     if (!fnStart(std::make_unique<CSocketServer>(pRegistry), settings.nSocketPort))
         return 1;
+    // Another instance may hold 4880; the simulator is still useful without HiSLIP.
+    if (!fnStart(std::make_unique<CHislipServer>(pRegistry), settings.nHislipPort))
+        std::fprintf(stderr, "velqsim: continuing without HiSLIP\n");
 
     // VXI-11: the portmapper needs the core channel's port, and is optional:
     // without root, port 111 is only reachable through a running rpcbind.

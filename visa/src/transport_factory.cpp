@@ -1,5 +1,6 @@
 #include "transport_factory.h"
 
+#include "hislip_transport.h"
 #include "rsrc_parse.h"
 #include "tcp_socket_transport.h"
 #include "transport.h"
@@ -14,9 +15,8 @@ std::unique_ptr<transport> transport_create(const rsrc_parsed &rsrc, ViStatus *s
     case rsrc_kind::tcpip_socket:
         return std::make_unique<tcp_socket_transport>();
     case rsrc_kind::tcpip_instr:
-        if (rsrc.is_hislip) {
-            break; // HiSLIP transport
-        }
+        if (rsrc.is_hislip)
+            return std::make_unique<hislip_transport>();
         return std::make_unique<vxi11_transport>();
     default:
         break;

@@ -1,0 +1,351 @@
+#include "hislip_server.h"
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "DeviceRegistry.h"
+#include "SocketUtil.h"
+#include "hislip_codec.h"
+#include "hislip_session.h"
+
+namespace {
+
+// A connection must say who it is promptly; a silent one is dropped.
+constexpr int kFirstMessageTimeoutMs = 30000;
+
+bool ReadExactTimed(int nFd, char* pDest, size_t nLen, int nTimeoutMs)
+{
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    while (nLen > 0) {
+        const auto nLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
+            tEnd - std::chrono::steady_clock::now()).count();
+        if (nLeft <= 0)
+            return false;
+        const long nGot = SimSocket::Receive(nFd, pDest, nLen, static_cast<int>(nLeft));
+        if (nGot <= 0)
+            return false;
+        pDest += nGot;
+        nLen -= static_cast<size_t>(nGot);
+    }
+    return true;
+}
+
+void SendFatalAndClose(int nFd, uint8_t uCode, const char* pText)
+{
+    hislip_header hdr;
+    hdr.type = HISLIP_FATAL_ERROR;
+    hdr.control = uCode;
+    hdr.length = std::strlen(pText);
+    uint8_t raw[kHislipHeaderSize];
+    hislip_encode_header(hdr, raw);
+    std::string strFrame(reinterpret_cast<const char*>(raw), sizeof raw);
+    strFrame += pText;
+    SimSocket::SendAll(nFd, strFrame.data(), strFrame.size());
+    int nCopy = nFd;
+    SimSocket::ShutdownAndClose(nCopy);
+}
+
+bool SendHeader(int nFd, uint8_t uType, uint8_t uControl, uint32_t uParam)
+{
+    hislip_header hdr;
+    hdr.type = uType;
+    hdr.control = uControl;
+    hdr.param = uParam;
+    uint8_t raw[kHislipHeaderSize];
+    hislip_encode_header(hdr, raw);
+    return SimSocket::SendAll(nFd, reinterpret_cast<const char*>(raw), sizeof raw);
+}
+
+} // namespace
+
+// ---- CHislipLockTable -------------------------------------------------------
+
+bool CHislipLockTable::MayProceedLocked(const std::string& strDevice, uint64_t uOwner) const
+{
+    auto it = m_mapStates.find(strDevice);
+    if (it == m_mapStates.end())
+        return true;
+    const SState& state = it->second;
+    if (state.uExclusive != 0 && state.uExclusive != uOwner)
+        return false;
+    return state.setShared.empty() || state.setShared.count(uOwner) > 0 || state.uExclusive == uOwner;
+}
+
+bool CHislipLockTable::MayProceed(const std::string& strDevice, uint64_t uOwner) const
+{
+    std::lock_guard<std::mutex> guard(m_mtx);
+    return MayProceedLocked(strDevice, uOwner);
+}
+
+bool CHislipLockTable::WaitMayProceed(const std::string& strDevice, uint64_t uOwner, int nMaxMs) const
+{
+    std::unique_lock<std::mutex> guard(m_mtx);
+    return m_cv.wait_for(guard, std::chrono::milliseconds(nMaxMs),
+                         [&] { return MayProceedLocked(strDevice, uOwner); });
+}
+
+CHislipLockTable::EResult CHislipLockTable::Acquire(const std::string& strDevice, uint64_t uOwner,
+                                                    const std::string& strKey, uint32_t uTimeoutMs,
+                                                    const std::atomic<bool>& bCancel)
+{
+    const bool bExclusive = strKey.empty();
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(uTimeoutMs);
+    std::unique_lock<std::mutex> guard(m_mtx);
+    SState& state = m_mapStates[strDevice];
+    if (bExclusive ? state.uExclusive == uOwner : state.setShared.count(uOwner) > 0)
+        return EResult::Redundant;
+    auto grantable = [&] {
+        if (bExclusive) {
+            // A holder of the shared lock may upgrade; other shared holders block it.
+            const bool bSharedOk = state.setShared.empty()
+                || (state.setShared.size() == 1 && state.setShared.count(uOwner) == 1);
+            return state.uExclusive == 0 && bSharedOk;
+        }
+        const bool bExclusiveOk = state.uExclusive == 0 || state.uExclusive == uOwner;
+        return bExclusiveOk && (state.setShared.empty() || state.strSharedKey == strKey);
+    };
+    while (!grantable()) {
+        if (bCancel || std::chrono::steady_clock::now() >= tEnd)
+            return EResult::TimedOut;
+        // Wake now and then to notice a session that is closing.
+        const auto tWake = std::min(tEnd, std::chrono::steady_clock::now() + std::chrono::milliseconds(200));
+        m_cv.wait_until(guard, tWake);
+    }
+    if (bExclusive) {
+        state.uExclusive = uOwner;
+    } else {
+        state.strSharedKey = strKey;
+        state.setShared.insert(uOwner);
+    }
+    m_cv.notify_all();
+    return EResult::Granted;
+}
+
+CHislipLockTable::ERelease CHislipLockTable::Release(const std::string& strDevice, uint64_t uOwner)
+{
+    std::lock_guard<std::mutex> guard(m_mtx);
+    auto it = m_mapStates.find(strDevice);
+    if (it == m_mapStates.end())
+        return ERelease::NotHeld;
+    SState& state = it->second;
+    ERelease eResult = ERelease::NotHeld;
+    if (state.uExclusive == uOwner) {
+        state.uExclusive = 0;
+        eResult = ERelease::Exclusive;
+    } else if (state.setShared.erase(uOwner) > 0) {
+        if (state.setShared.empty())
+            state.strSharedKey.clear();
+        eResult = ERelease::Shared;
+    }
+    m_cv.notify_all();
+    return eResult;
+}
+
+void CHislipLockTable::ReleaseAll(const std::string& strDevice, uint64_t uOwner)
+{
+    std::lock_guard<std::mutex> guard(m_mtx);
+    auto it = m_mapStates.find(strDevice);
+    if (it == m_mapStates.end())
+        return;
+    if (it->second.uExclusive == uOwner)
+        it->second.uExclusive = 0;
+    it->second.setShared.erase(uOwner);
+    if (it->second.setShared.empty())
+        it->second.strSharedKey.clear();
+    m_cv.notify_all();
+}
+
+bool CHislipLockTable::ExclusiveGranted(const std::string& strDevice) const
+{
+    std::lock_guard<std::mutex> guard(m_mtx);
+    auto it = m_mapStates.find(strDevice);
+    return it != m_mapStates.end() && it->second.uExclusive != 0;
+}
+
+uint32_t CHislipLockTable::HolderCount(const std::string& strDevice) const
+{
+    std::lock_guard<std::mutex> guard(m_mtx);
+    auto it = m_mapStates.find(strDevice);
+    if (it == m_mapStates.end())
+        return 0;
+    std::set<uint64_t> setHolders = it->second.setShared;
+    if (it->second.uExclusive != 0)
+        setHolders.insert(it->second.uExclusive);
+    return static_cast<uint32_t>(setHolders.size());
+}
+
+// ---- CHislipServer ----------------------------------------------------------
+
+CHislipServer::CHislipServer(std::shared_ptr<CDeviceRegistry> pRegistry)
+    : m_pRegistry(std::move(pRegistry))
+{
+}
+
+CHislipServer::~CHislipServer()
+{
+    Stop();
+}
+
+bool CHislipServer::Start(const std::string& strBindAddress, uint16_t uPort, std::string& strError)
+{
+    m_nListenFd = SimSocket::Listen(strBindAddress, uPort, m_uPort, strError);
+    if (m_nListenFd < 0)
+        return false;
+    if (strBindAddress != "0.0.0.0")
+        m_strAnnounceHost = strBindAddress;
+    m_bStopping = false;
+    m_acceptThread = std::thread([this] { AcceptLoop(); });
+    return true;
+}
+
+std::string CHislipServer::AnnounceLine() const
+{
+    const std::string strPort = std::to_string(m_uPort);
+    return "HISLIP " + strPort + " TCPIP0::" + m_strAnnounceHost + "::hislip0," + strPort + "::INSTR";
+}
+
+void CHislipServer::Stop()
+{
+    if (m_bStopping.exchange(true))
+        return;
+    if (m_acceptThread.joinable())
+        m_acceptThread.join();
+    if (m_nListenFd >= 0)
+        ::close(m_nListenFd);
+    m_nListenFd = -1;
+    {
+        std::lock_guard<std::mutex> guard(m_mtx);
+        for (auto& entry : m_mapSessions)
+            entry.second->Shutdown();
+        for (SWorker& worker : m_lstWorkers) {
+            if (worker.nFd >= 0 && !*worker.pDone)
+                ::shutdown(worker.nFd, SHUT_RDWR);
+        }
+    }
+    ReapWorkers(true);
+}
+
+std::shared_ptr<CHislipSession> CHislipServer::FindSession(uint16_t uSessionId)
+{
+    std::lock_guard<std::mutex> guard(m_mtx);
+    auto it = m_mapSessions.find(uSessionId);
+    return it == m_mapSessions.end() ? nullptr : it->second;
+}
+
+void CHislipServer::RemoveSession(uint16_t uSessionId)
+{
+    std::lock_guard<std::mutex> guard(m_mtx);
+    m_mapSessions.erase(uSessionId);
+}
+
+void CHislipServer::ReapWorkers(bool bAll)
+{
+    std::list<SWorker> lstDone;
+    {
+        std::lock_guard<std::mutex> guard(m_mtx);
+        for (auto it = m_lstWorkers.begin(); it != m_lstWorkers.end();) {
+            if (bAll || *it->pDone) {
+                lstDone.splice(lstDone.end(), m_lstWorkers, it++);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (SWorker& worker : lstDone) {
+        if (worker.thread.joinable())
+            worker.thread.join();
+    }
+}
+
+void CHislipServer::AcceptLoop()
+{
+    while (!m_bStopping) {
+        const int nFd = SimSocket::Accept(m_nListenFd, 200);
+        ReapWorkers(false);
+        if (nFd < 0)
+            continue;
+        SimSocket::SetNoDelay(nFd);
+        SWorker worker;
+        worker.pDone = std::make_shared<std::atomic<bool>>(false);
+        worker.nFd = nFd;
+        auto pDone = worker.pDone;
+        std::lock_guard<std::mutex> guard(m_mtx);
+        worker.thread = std::thread([this, nFd, pDone] {
+            HandleConnection(nFd);
+            *pDone = true;
+        });
+        m_lstWorkers.push_back(std::move(worker));
+    }
+}
+
+void CHislipServer::HandleConnection(int nFd)
+{
+    uint8_t raw[kHislipHeaderSize];
+    hislip_header hdr;
+    if (!ReadExactTimed(nFd, reinterpret_cast<char*>(raw), sizeof raw, kFirstMessageTimeoutMs)) {
+        ::close(nFd);
+        return;
+    }
+    if (hislip_decode_header(raw, &hdr) != HISLIP_DECODE_OK) {
+        SendFatalAndClose(nFd, HISLIP_FATAL_BAD_HEADER, "bad prologue");
+        return;
+    }
+
+    if (hdr.type == HISLIP_INITIALIZE) {
+        if (hdr.length > kHislipMaxSubAddress) {
+            SendFatalAndClose(nFd, HISLIP_FATAL_INVALID_INIT_SEQUENCE, "sub-address too long");
+            return;
+        }
+        std::string strDevice(static_cast<size_t>(hdr.length), '\0');
+        if (!strDevice.empty() && !ReadExactTimed(nFd, &strDevice[0], strDevice.size(), kFirstMessageTimeoutMs)) {
+            ::close(nFd);
+            return;
+        }
+        if (strDevice.empty())
+            strDevice = "hislip0";
+        std::shared_ptr<CHislipSession> pSession;
+        {
+            std::lock_guard<std::mutex> guard(m_mtx);
+            if (m_mapSessions.size() >= kMaxSessions) {
+                pSession = nullptr;
+            } else {
+                uint16_t uId = m_uNextSessionId;
+                while (uId == 0 || m_mapSessions.count(uId))
+                    ++uId;
+                m_uNextSessionId = static_cast<uint16_t>(uId + 1);
+                pSession = std::make_shared<CHislipSession>(*this, uId, strDevice, nFd);
+                m_mapSessions[uId] = pSession;
+            }
+        }
+        if (!pSession) {
+            SendFatalAndClose(nFd, HISLIP_FATAL_MAX_CLIENTS, "maximum number of clients exceeded");
+            return;
+        }
+        // Only synchronized mode is offered (control code 0).
+        if (!SendHeader(nFd, HISLIP_INITIALIZE_RESPONSE, 0, hislip_init_param(kHislipProtocolVersion, pSession->Id()))) {
+            RemoveSession(pSession->Id());
+            return; // the session closes the descriptor
+        }
+        pSession->RunSync();
+        return;
+    }
+
+    if (hdr.type == HISLIP_ASYNC_INITIALIZE && hdr.length == 0) {
+        std::shared_ptr<CHislipSession> pSession = FindSession(static_cast<uint16_t>(hdr.param & 0xFFFF));
+        if (!pSession || !pSession->AttachAsync(nFd)) {
+            SendFatalAndClose(nFd, HISLIP_FATAL_INVALID_INIT_SEQUENCE, "unknown session");
+            return;
+        }
+        if (SendHeader(nFd, HISLIP_ASYNC_INITIALIZE_RESPONSE, 0, hislip_vendor_id("VQ")))
+            pSession->RunAsync();
+        else
+            pSession->Shutdown();
+        return;
+    }
+
+    SendFatalAndClose(nFd, HISLIP_FATAL_INVALID_INIT_SEQUENCE, "expected Initialize or AsyncInitialize");
+}

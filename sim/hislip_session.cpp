@@ -1,0 +1,462 @@
+#include "hislip_session.h"
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include "Device.h"
+#include "DeviceRegistry.h"
+#include "SocketUtil.h"
+#include "hislip_codec.h"
+#include "hislip_server.h"
+
+namespace {
+
+constexpr uint8_t kMav = 0x10;
+// Text and lock strings on the asynchronous channel are short; a longer
+// payload there is hostile.
+constexpr uint64_t kMaxAsyncPayload = 64 * 1024;
+// An oversized data message up to this size is skipped and answered with
+// Error; beyond it the peer is not speaking HiSLIP and is dropped.
+constexpr uint64_t kMaxSkippable = 256ull * 1024 * 1024;
+
+std::atomic<uint64_t> s_uNextOwner{1};
+
+} // namespace
+
+// Buffered blocking reads from one connection; small messages arrive with a
+// single recv() and large payloads go straight to their destination.
+class CHislipSession::CReader
+{
+public:
+    explicit CReader(int nFd) : m_nFd(nFd), m_buffer(64 * 1024) {}
+
+    bool ReadExact(char* pDest, size_t nLen)
+    {
+        while (nLen > 0) {
+            if (m_nPos < m_nLen) {
+                const size_t nTake = std::min(nLen, m_nLen - m_nPos);
+                std::memcpy(pDest, m_buffer.data() + m_nPos, nTake);
+                m_nPos += nTake;
+                pDest += nTake;
+                nLen -= nTake;
+                continue;
+            }
+            if (nLen >= m_buffer.size() / 2) {
+                const long nGot = SimSocket::Receive(m_nFd, pDest, nLen, -1);
+                if (nGot <= 0)
+                    return false;
+                pDest += nGot;
+                nLen -= static_cast<size_t>(nGot);
+                continue;
+            }
+            const long nGot = SimSocket::Receive(m_nFd, m_buffer.data(), m_buffer.size(), -1);
+            if (nGot <= 0)
+                return false;
+            m_nPos = 0;
+            m_nLen = static_cast<size_t>(nGot);
+        }
+        return true;
+    }
+
+    bool Skip(uint64_t uLen)
+    {
+        char scratch[16 * 1024];
+        while (uLen > 0) {
+            const size_t nTake = static_cast<size_t>(std::min<uint64_t>(uLen, sizeof scratch));
+            if (!ReadExact(scratch, nTake))
+                return false;
+            uLen -= nTake;
+        }
+        return true;
+    }
+
+    // false on a closed connection; bBadPrologue tells a framing error apart.
+    bool ReadHeader(hislip_header& hdr, bool& bBadPrologue)
+    {
+        uint8_t raw[kHislipHeaderSize];
+        bBadPrologue = false;
+        if (!ReadExact(reinterpret_cast<char*>(raw), sizeof raw))
+            return false;
+        if (hislip_decode_header(raw, &hdr) != HISLIP_DECODE_OK) {
+            bBadPrologue = true;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    int m_nFd;
+    std::vector<char> m_buffer;
+    size_t m_nPos = 0;
+    size_t m_nLen = 0;
+};
+
+CHislipSession::CHislipSession(CHislipServer& server, uint16_t uId, std::string strDevice, int nSyncFd)
+    : m_server(server),
+      m_uId(uId),
+      m_uOwner(s_uNextOwner++),
+      m_strDevice(std::move(strDevice)),
+      m_nSyncFd(nSyncFd),
+      m_uClientMaxPayload(CHislipServer::kMaxMessageSize - kHislipHeaderSize),
+      m_uLastReceivedId(kHislipNoMessageId)
+{
+    m_pDevice = server.Registry()->CreatePrivate(m_strDevice, CDevice::EFraming::EndFlag,
+                                                 CDevice::EResponseMode::Interrupt);
+}
+
+CHislipSession::~CHislipSession()
+{
+    Shutdown();
+    if (m_senderThread.joinable())
+        m_senderThread.join();
+    std::lock_guard<std::mutex> guard(m_fdMtx);
+    if (m_nSyncFd >= 0)
+        ::close(m_nSyncFd);
+    if (m_nAsyncFd >= 0)
+        ::close(m_nAsyncFd);
+    m_nSyncFd = m_nAsyncFd = -1;
+}
+
+void CHislipSession::Shutdown()
+{
+    m_bClosing = true;
+    {
+        std::lock_guard<std::mutex> guard(m_fdMtx);
+        // shutdown() without close(): the threads still using the descriptors
+        // see end-of-file, and no number can be reused underneath them.
+        if (m_nSyncFd >= 0)
+            ::shutdown(m_nSyncFd, SHUT_RDWR);
+        if (m_nAsyncFd >= 0)
+            ::shutdown(m_nAsyncFd, SHUT_RDWR);
+    }
+    if (m_pDevice)
+        m_pDevice->Close();
+    m_cvState.notify_all();
+}
+
+bool CHislipSession::AttachAsync(int nFd)
+{
+    std::lock_guard<std::mutex> guard(m_fdMtx);
+    if (m_nAsyncFd >= 0 || m_bClosing)
+        return false;
+    m_nAsyncFd = nFd;
+    return true;
+}
+
+bool CHislipSession::SendFrame(int nFd, uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData,
+                               size_t nLen)
+{
+    hislip_header hdr;
+    hdr.type = uType;
+    hdr.control = uControl;
+    hdr.param = uParam;
+    hdr.length = nLen;
+    uint8_t raw[kHislipHeaderSize];
+    hislip_encode_header(hdr, raw);
+    iovec iov[2];
+    iov[0].iov_base = raw;
+    iov[0].iov_len = sizeof raw;
+    iov[1].iov_base = const_cast<char*>(pData);
+    iov[1].iov_len = nLen;
+    int nFirst = 0;
+    const int nCount = nLen ? 2 : 1;
+    while (nFirst < nCount) {
+        msghdr msg{};
+        msg.msg_iov = iov + nFirst;
+        msg.msg_iovlen = static_cast<size_t>(nCount - nFirst);
+        const ssize_t nSent = ::sendmsg(nFd, &msg, MSG_NOSIGNAL);
+        if (nSent < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        size_t nLeft = static_cast<size_t>(nSent);
+        while (nFirst < nCount && nLeft >= iov[nFirst].iov_len) {
+            nLeft -= iov[nFirst].iov_len;
+            ++nFirst;
+        }
+        if (nFirst < nCount) {
+            iov[nFirst].iov_base = static_cast<char*>(iov[nFirst].iov_base) + nLeft;
+            iov[nFirst].iov_len -= nLeft;
+        }
+    }
+    return true;
+}
+
+bool CHislipSession::SendSync(uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData, size_t nLen)
+{
+    std::lock_guard<std::mutex> guard(m_syncSendMtx);
+    return SendFrame(m_nSyncFd, uType, uControl, uParam, pData, nLen);
+}
+
+bool CHislipSession::SendAsync(uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData, size_t nLen)
+{
+    std::lock_guard<std::mutex> guard(m_asyncSendMtx);
+    int nFd;
+    {
+        std::lock_guard<std::mutex> fdGuard(m_fdMtx);
+        nFd = m_nAsyncFd;
+    }
+    return nFd >= 0 && SendFrame(nFd, uType, uControl, uParam, pData, nLen);
+}
+
+void CHislipSession::SendFatal(uint8_t uCode, const char* pText)
+{
+    SendSync(HISLIP_FATAL_ERROR, uCode, 0, pText, std::strlen(pText));
+    SendAsync(HISLIP_FATAL_ERROR, uCode, 0, pText, std::strlen(pText));
+    Shutdown();
+}
+
+void CHislipSession::OnRmtDelivered(uint8_t uControl)
+{
+    if (uControl & kHislipRmtDelivered) {
+        std::lock_guard<std::mutex> guard(m_stateMtx);
+        m_bMavSent = false;
+    }
+}
+
+void CHislipSession::GoRemoteIfEnabled()
+{
+    bool bEnable;
+    {
+        std::lock_guard<std::mutex> guard(m_stateMtx);
+        bEnable = m_bRemoteEnable;
+    }
+    if (bEnable)
+        m_pDevice->SetRemote(true);
+}
+
+void CHislipSession::RemoteLocalControl(uint8_t uMode)
+{
+    std::lock_guard<std::mutex> guard(m_stateMtx);
+    switch (uMode) {
+    case 0: // disable remote: everything goes local, lockout ends
+    case 2:
+        m_bRemoteEnable = false;
+        m_pDevice->SetRemote(false);
+        m_pDevice->SetLocalLockout(false);
+        break;
+    case 1:
+        m_bRemoteEnable = true;
+        break;
+    case 3:
+        m_bRemoteEnable = true;
+        m_pDevice->SetRemote(true);
+        break;
+    case 4:
+        m_bRemoteEnable = true;
+        m_pDevice->SetLocalLockout(true);
+        break;
+    case 5:
+        m_bRemoteEnable = true;
+        m_pDevice->SetRemote(true);
+        m_pDevice->SetLocalLockout(true);
+        break;
+    case 6:
+        m_pDevice->SetRemote(false);
+        break;
+    default:
+        break;
+    }
+}
+
+uint8_t CHislipSession::StatusByte(uint32_t uMessageId)
+{
+    uint8_t uStb = m_pDevice->StatusByte();
+    std::lock_guard<std::mutex> guard(m_stateMtx);
+    bool bMav = (uStb & kMav) != 0 || m_bMavSent;
+    // Some clients send the next MessageID instead of the last one; take both.
+    if (uMessageId != m_uLastReceivedId && uMessageId != hislip_next_message_id(m_uLastReceivedId))
+        bMav = false;
+    return static_cast<uint8_t>((uStb & ~kMav) | (bMav ? kMav : 0));
+}
+
+void CHislipSession::SenderLoop()
+{
+    while (!m_bClosing) {
+        {
+            std::unique_lock<std::mutex> guard(m_stateMtx);
+            if (m_bInterruptPending) {
+                m_bInterruptPending = false;
+                const uint32_t uTag = m_uInterruptTag;
+                guard.unlock();
+                SendSync(HISLIP_INTERRUPTED, 0, uTag, nullptr, 0);
+                SendAsync(HISLIP_ASYNC_INTERRUPTED, 0, uTag);
+            }
+        }
+        const uint64_t uGeneration = m_uGeneration;
+        CDevice::SReadResult result =
+            m_pDevice->Read(static_cast<size_t>(m_uClientMaxPayload.load()), std::chrono::milliseconds(1000));
+        if (result.eStatus == CDevice::EReadStatus::Closed)
+            return;
+        if (result.eStatus != CDevice::EReadStatus::Data && result.eStatus != CDevice::EReadStatus::HungUp)
+            continue;
+        if (!result.strData.empty()) {
+            std::lock_guard<std::mutex> guard(m_syncSendMtx);
+            if (uGeneration == m_uGeneration && !m_bClearing) {
+                {
+                    std::lock_guard<std::mutex> stateGuard(m_stateMtx);
+                    m_bMavSent = true;
+                }
+                const bool bEnd = result.bEnd && result.eStatus == CDevice::EReadStatus::Data;
+                if (!SendFrame(m_nSyncFd, bEnd ? HISLIP_DATA_END : HISLIP_DATA, 0, result.uTag,
+                               result.strData.data(), result.strData.size())) {
+                    break;
+                }
+            }
+        }
+        if (result.eStatus == CDevice::EReadStatus::HungUp)
+            break;
+    }
+    Shutdown();
+}
+
+bool CHislipSession::HandleSyncMessage(CReader& reader, const hislip_header& hdr)
+{
+    switch (hdr.type) {
+    case HISLIP_DATA:
+    case HISLIP_DATA_END: {
+        if (hdr.length > CHislipServer::kMaxMessageSize) {
+            if (hdr.length > kMaxSkippable) {
+                SendFatal(HISLIP_FATAL_BAD_HEADER, "data message length out of range");
+                return false;
+            }
+            if (!reader.Skip(hdr.length))
+                return false;
+            static const char kText[] = "message too large";
+            SendSync(HISLIP_ERROR, HISLIP_ERR_MESSAGE_TOO_LARGE, 0, kText, sizeof kText - 1);
+            return true;
+        }
+        std::string strData(static_cast<size_t>(hdr.length), '\0');
+        if (!reader.ReadExact(&strData[0], strData.size()))
+            return false;
+        if (m_bClearing)
+            return true; // between AsyncDeviceClear and DeviceClearComplete input is dropped
+        // Another client's lock keeps our input queued until it is released.
+        while (!m_server.Locks().WaitMayProceed(m_strDevice, m_uOwner, 200)) {
+            if (m_bClosing)
+                return false;
+        }
+        OnRmtDelivered(hdr.control);
+        GoRemoteIfEnabled();
+        {
+            std::lock_guard<std::mutex> guard(m_stateMtx);
+            m_uLastReceivedId = hdr.param;
+        }
+        m_pDevice->Write(strData.data(), strData.size(), hdr.type == HISLIP_DATA_END, hdr.param);
+        m_cvState.notify_all();
+        return true;
+    }
+    case HISLIP_TRIGGER:
+        if (hdr.length && !reader.Skip(hdr.length))
+            return false;
+        if (m_bClearing)
+            return true;
+        while (!m_server.Locks().WaitMayProceed(m_strDevice, m_uOwner, 200)) {
+            if (m_bClosing)
+                return false;
+        }
+        OnRmtDelivered(hdr.control);
+        GoRemoteIfEnabled();
+        {
+            std::lock_guard<std::mutex> guard(m_stateMtx);
+            m_uLastReceivedId = hdr.param;
+        }
+        m_pDevice->Trigger();
+        m_cvState.notify_all();
+        return true;
+    case HISLIP_DEVICE_CLEAR_COMPLETE: {
+        if (hdr.length && !reader.Skip(hdr.length))
+            return false;
+        {
+            std::lock_guard<std::mutex> guard(m_syncSendMtx);
+            ++m_uGeneration;
+            m_pDevice->Clear();
+            {
+                std::lock_guard<std::mutex> stateGuard(m_stateMtx);
+                m_bMavSent = false;
+                m_bInterruptPending = false;
+                m_uLastReceivedId = kHislipNoMessageId;
+            }
+            m_bClearing = false;
+            // Overlapped mode is not offered: the setting is always synchronized.
+            if (!SendFrame(m_nSyncFd, HISLIP_DEVICE_CLEAR_ACKNOWLEDGE, 0, 0, nullptr, 0))
+                return false;
+        }
+        return true;
+    }
+    case HISLIP_FATAL_ERROR:
+        return false;
+    case HISLIP_ERROR:
+        return hdr.length <= kMaxAsyncPayload && reader.Skip(hdr.length);
+    default: {
+        if (hdr.length > kMaxAsyncPayload) {
+            SendFatal(HISLIP_FATAL_BAD_HEADER, "unexpected message with a large payload");
+            return false;
+        }
+        if (!reader.Skip(hdr.length))
+            return false;
+        const bool bVendor = hdr.type >= HISLIP_VENDOR_SPECIFIC_FIRST;
+        static const char kUnknown[] = "unrecognized message type";
+        static const char kVendor[] = "unrecognized vendor-defined message";
+        SendSync(HISLIP_ERROR, bVendor ? HISLIP_ERR_UNRECOGNIZED_VENDOR : HISLIP_ERR_UNRECOGNIZED_MSG_TYPE, 0,
+                 bVendor ? kVendor : kUnknown, bVendor ? sizeof kVendor - 1 : sizeof kUnknown - 1);
+        return true;
+    }
+    }
+}
+
+void CHislipSession::RunSync()
+{
+    std::weak_ptr<CHislipSession> pWeak = shared_from_this();
+    m_pDevice->SetInterruptHandler([pWeak](uint32_t uTag) {
+        if (auto pSelf = pWeak.lock()) {
+            // Sent by the sender thread, never from inside the device's call chain.
+            {
+                std::lock_guard<std::mutex> guard(pSelf->m_stateMtx);
+                pSelf->m_bInterruptPending = true;
+                pSelf->m_uInterruptTag = uTag;
+            }
+            pSelf->m_pDevice->Wake();
+        }
+    });
+    m_pDevice->SetServiceRequestHandler([pWeak](uint8_t uStb) {
+        if (auto pSelf = pWeak.lock())
+            pSelf->SendAsync(HISLIP_ASYNC_SERVICE_REQUEST, uStb, 0);
+    });
+    m_senderThread = std::thread([this] { SenderLoop(); });
+
+    CReader reader(m_nSyncFd);
+    for (;;) {
+        hislip_header hdr;
+        bool bBadPrologue = false;
+        if (!reader.ReadHeader(hdr, bBadPrologue)) {
+            if (bBadPrologue)
+                SendFatal(HISLIP_FATAL_BAD_HEADER, "bad prologue");
+            break;
+        }
+        bool bAsyncReady;
+        {
+            std::lock_guard<std::mutex> guard(m_fdMtx);
+            bAsyncReady = m_nAsyncFd >= 0;
+        }
+        if (!bAsyncReady && hdr.type != HISLIP_FATAL_ERROR && hdr.type != HISLIP_ERROR) {
+            SendFatal(HISLIP_FATAL_CHANNELS_NOT_ESTABLISHED, "asynchronous channel not established");
+            break;
+        }
+        if (!HandleSyncMessage(reader, hdr))
+            break;
+    }
+    Shutdown();
+    if (m_senderThread.joinable())
+        m_senderThread.join();
+    m_pDevice->SetInterruptHandler(nullptr);
+    m_pDevice->SetServiceRequestHandler(nullptr);
+    m_server.Locks().ReleaseAll(m_strDevice, m_uOwner);
+    m_server.RemoveSession(m_uId);
+}

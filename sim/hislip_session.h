@@ -1,0 +1,85 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class CDevice;
+class CHislipServer;
+struct hislip_header;
+
+// One HiSLIP client: the synchronous connection (its thread reads client data
+// and a sender thread streams answers) and the asynchronous one (its thread
+// answers status queries, clears, locks and remote/local requests).
+class CHislipSession : public std::enable_shared_from_this<CHislipSession>
+{
+public:
+    CHislipSession(CHislipServer& server, uint16_t uId, std::string strDevice, int nSyncFd);
+    ~CHislipSession();
+
+    CHislipSession(const CHislipSession&) = delete;
+    CHislipSession& operator=(const CHislipSession&) = delete;
+
+    uint16_t Id() const { return m_uId; }
+    uint64_t Owner() const { return m_uOwner; }
+
+    // Takes the asynchronous connection; false when one is attached already.
+    bool AttachAsync(int nFd);
+    // Run on the threads that accepted the two connections; each returns when
+    // its connection ends, and the first to end takes the whole session down.
+    void RunSync();
+    void RunAsync();
+    // Wakes every thread of the session; safe from any thread, any number of times.
+    void Shutdown();
+
+private:
+    class CReader;
+
+    void SenderLoop();
+    bool SendSync(uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData, size_t nLen);
+    bool SendAsync(uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData = nullptr,
+                   size_t nLen = 0);
+    static bool SendFrame(int nFd, uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData,
+                          size_t nLen);
+    void SendFatal(uint8_t uCode, const char* pText);
+
+    bool HandleSyncMessage(CReader& reader, const hislip_header& hdr);
+    bool HandleAsyncMessage(const hislip_header& hdr, const std::string& strPayload);
+    void OnRmtDelivered(uint8_t uControl);
+    void GoRemoteIfEnabled();
+    void RemoteLocalControl(uint8_t uMode);
+    uint8_t StatusByte(uint32_t uMessageId);
+
+    CHislipServer& m_server;
+    const uint16_t m_uId;
+    const uint64_t m_uOwner;
+    const std::string m_strDevice;
+    std::shared_ptr<CDevice> m_pDevice;
+
+    std::mutex m_fdMtx; // guards the descriptors against Shutdown() from another thread
+    int m_nSyncFd;
+    int m_nAsyncFd = -1;
+    std::atomic<bool> m_bClosing{false};
+
+    std::mutex m_syncSendMtx;
+    std::mutex m_asyncSendMtx;
+    std::thread m_senderThread;
+
+    // Answers taken from the device under an older generation were made
+    // obsolete by a device clear and are never sent.
+    std::atomic<uint64_t> m_uGeneration{0};
+    std::atomic<bool> m_bClearing{false};
+    std::atomic<uint64_t> m_uClientMaxPayload;
+
+    std::mutex m_stateMtx;
+    std::condition_variable m_cvState;
+    bool m_bMavSent = false;         // an answer went out and RMT-delivered has not come back
+    bool m_bInterruptPending = false;
+    uint32_t m_uInterruptTag = 0;
+    uint32_t m_uLastReceivedId;
+    bool m_bRemoteEnable = true;
+};

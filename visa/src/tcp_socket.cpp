@@ -2,6 +2,10 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
@@ -119,21 +123,81 @@ static ViStatus connect_one(const addrinfo *ai, const tcp_deadline &deadline, co
     return VI_SUCCESS;
 }
 
+namespace {
+
+struct resolve_state {
+    std::mutex mutex;
+    std::condition_variable done_cv;
+    bool done = false;
+    bool abandoned = false;
+    int rc = EAI_FAIL;
+    addrinfo *result = nullptr;
+};
+
+} // namespace
+
+// getaddrinfo() has no time-out of its own and a dead DNS server stalls it for many seconds, so
+// names (not numeric addresses) are resolved on a helper thread that we stop waiting for at the
+// deadline; an abandoned helper frees its own result.
+static ViStatus resolve(const std::string &host, const std::string &service, const tcp_deadline &deadline,
+                        const tcp_wakeup *wakeup, addrinfo **out)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
+    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, out) == 0 && *out)
+        return VI_SUCCESS;
+    *out = nullptr;
+    hints.ai_flags = AI_NUMERICSERV;
+
+    auto state = std::make_shared<resolve_state>();
+    std::thread([state, host, service, hints] {
+        addrinfo *res = nullptr;
+        const int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
+        std::lock_guard<std::mutex> lock(state->mutex);
+        if (state->abandoned) {
+            if (rc == 0 && res)
+                ::freeaddrinfo(res);
+        } else {
+            state->rc = rc;
+            state->result = res;
+        }
+        state->done = true;
+        state->done_cv.notify_all();
+    }).detach();
+
+    std::unique_lock<std::mutex> lock(state->mutex);
+    while (!state->done) {
+        if (wakeup && wakeup->woken()) {
+            state->abandoned = true;
+            return VI_ERROR_ABORT;
+        }
+        if (deadline.passed()) {
+            state->abandoned = true;
+            return VI_ERROR_TMO;
+        }
+        const int left = deadline.poll_ms();
+        const int slice = (left < 0 || left > 50) ? 50 : left; // also notice the wakeup
+        state->done_cv.wait_for(lock, std::chrono::milliseconds(slice));
+    }
+    if (state->rc != 0 || !state->result)
+        return VI_ERROR_RSRC_NFOUND;
+    *out = state->result;
+    return VI_SUCCESS;
+}
+
 ViStatus tcp_connect(const std::string &host, ViUInt16 port, const tcp_deadline &deadline,
                      const tcp_wakeup *wakeup, int *fd_out, std::string *peer_address)
 {
     *fd_out = -1;
     if (host.empty() || port == 0)
         return VI_ERROR_RSRC_NFOUND;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    hints.ai_flags = AI_NUMERICSERV;
     addrinfo *res = nullptr;
-    const std::string service = std::to_string(port);
-    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &res) != 0 || !res)
-        return VI_ERROR_RSRC_NFOUND;
+    const ViStatus resolved = resolve(host, std::to_string(port), deadline, wakeup, &res);
+    if (resolved != VI_SUCCESS)
+        return resolved;
 
     ViStatus st = VI_ERROR_RSRC_NFOUND;
     for (const addrinfo *ai = res; ai; ai = ai->ai_next) {

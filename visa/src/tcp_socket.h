@@ -45,7 +45,6 @@ private:
 
 // Non-blocking connect bounded by the deadline. Refused, unreachable or unknown hosts give
 // VI_ERROR_RSRC_NFOUND, the deadline VI_ERROR_TMO. The socket is left non-blocking, close-on-exec.
-// Host name resolution itself is synchronous.
 ViStatus tcp_connect(const std::string &host, ViUInt16 port, const tcp_deadline &deadline,
                      const tcp_wakeup *wakeup, int *fd_out, std::string *peer_address = nullptr);
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
+#include <sys/socket.h>
 
 namespace velq {
 
@@ -172,6 +173,10 @@ ViStatus tcp_socket_transport::assert_trigger(ViUInt16 protocol, const io_attrs 
 void tcp_socket_transport::interrupt()
 {
     m_wakeup.wake();
+    // Also wakes a poll() should the eventfd have been unavailable; the descriptor stays open
+    // until close(), so no other thread can see it reused.
+    if (m_fd >= 0)
+        ::shutdown(m_fd, SHUT_RDWR);
 }
 
 void tcp_socket_transport::close()

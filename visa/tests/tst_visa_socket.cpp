@@ -138,6 +138,7 @@ private slots:
     void stalledBlockHeaderTimesOut();
     void peerHangsUpMidAnswer();
     void refusedConnectionFailsOpen();
+    void opensByHostName();
     void clearDiscardsPendingInput();
     void largeWriteArrivesWhole();
     void writeToClosedPeerReportsError();
@@ -292,6 +293,24 @@ void TestVisaSocket::refusedConnectionFailsOpen()
              VI_ERROR_RSRC_NFOUND);
     QCOMPARE(s.vi, ViSession(VI_NULL));
     ::close(fd);
+}
+
+void TestVisaSocket::opensByHostName()
+{
+    fake_peer peer([](fake_peer &p, int fd) {
+        if (fake_peer::read_line(fd) == "*IDN?\n")
+            fake_peer::send_all(fd, "LOCAL\n");
+        p.hold();
+    });
+    QByteArray name = peer.resource();
+    name.replace("127.0.0.1", "localhost");
+    session s;
+    QCOMPARE(s.open(name, 10000), VI_SUCCESS);
+    QCOMPARE(viSetAttribute(s.vi, VI_ATTR_TMO_VALUE, kGenerousMs), VI_SUCCESS);
+    QCOMPARE(s.write("*IDN?\n"), VI_SUCCESS);
+    QByteArray got;
+    QCOMPARE(s.read(&got, 64), VI_SUCCESS_TERM_CHAR);
+    QCOMPARE(got, QByteArray("LOCAL\n"));
 }
 
 void TestVisaSocket::clearDiscardsPendingInput()

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include <poll.h>
+
 #include "Device.h"
 #include "DeviceRegistry.h"
 #include "vxi11_proto.h"
@@ -11,6 +13,12 @@ namespace {
 
 // One device_read reply carries at most this much, whatever was asked.
 constexpr uint32_t kMaxReadReply = 8u << 20;
+
+bool PeerGone(int nFd)
+{
+    pollfd pfd{nFd, POLLRDHUP, 0};
+    return ::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLRDHUP | POLLHUP | POLLERR));
+}
 
 std::chrono::milliseconds WireTimeout(uint32_t uMs)
 {
@@ -160,7 +168,7 @@ xdr_bytes CVxi11Server::CreateLink(SConnection& conn, xdr_reader& args, bool& bG
     return vxi11_encode(resp);
 }
 
-xdr_bytes CVxi11Server::DeviceRead(SLink& link, const vxi11_read_parms& parms, EAction& eAction)
+xdr_bytes CVxi11Server::DeviceRead(SLink& link, int nFd, const vxi11_read_parms& parms, EAction& eAction)
 {
     vxi11_read_resp resp;
     const size_t nMax = std::min(parms.request_size, kMaxReadReply);
@@ -187,7 +195,22 @@ xdr_bytes CVxi11Server::DeviceRead(SLink& link, const vxi11_read_parms& parms, E
         }
     }
     if (!bFromPending) {
-        CDevice::SReadResult r = pDevice->Read(nMax, CDevice::Clock::now() + WireTimeout(parms.io_timeout), true);
+        // Wait in slices: a client that hung up must not leave a reader
+        // behind that would take the next answer meant for another link.
+        const auto tDeadline = CDevice::Clock::now() + WireTimeout(parms.io_timeout);
+        CDevice::SReadResult r;
+        bool bFirst = true;
+        for (;;) {
+            const auto tSlice = std::min(tDeadline, CDevice::Clock::now() + std::chrono::milliseconds(200));
+            r = pDevice->Read(nMax, tSlice, bFirst);
+            bFirst = false;
+            if (r.eStatus != CDevice::EReadStatus::TimedOut || CDevice::Clock::now() >= tDeadline)
+                break;
+            if (PeerGone(nFd) || IsStopping()) {
+                eAction = EAction::Close;
+                return {};
+            }
+        }
         switch (r.eStatus) {
         case CDevice::EReadStatus::Data:
             strData = std::move(r.strData);
@@ -286,7 +309,7 @@ CRpcTcpServer::EAction CVxi11Server::OnCall(SConnection& conn, const rpc_call_in
         SLink* pLink = FindLink(conn, parms.lid);
         vxi11_read_resp resp;
         resp.error = pLink ? CheckLock(*pLink, parms.flags, parms.lock_timeout) : vxi11_err_invalid_link;
-        baResults = resp.error == vxi11_err_none ? DeviceRead(*pLink, parms, eAction) : vxi11_encode(resp);
+        baResults = resp.error == vxi11_err_none ? DeviceRead(*pLink, conn.nFd, parms, eAction) : vxi11_encode(resp);
         break;
     }
     case vxi11_device_readstb:

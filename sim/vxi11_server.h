@@ -55,7 +55,7 @@ private:
     size_t MaxRecord() const override;
 
     xdr_bytes CreateLink(SConnection& conn, xdr_reader& args, bool& bGarbage);
-    xdr_bytes DeviceRead(SLink& link, const vxi11_read_parms& parms, EAction& eAction);
+    xdr_bytes DeviceRead(SLink& link, int nFd, const vxi11_read_parms& parms, EAction& eAction);
     int32_t CheckLock(SLink& link, uint32_t uFlags, uint32_t uLockTimeout);
     SLink* FindLink(SConnection& conn, int32_t nLid);
     void ReleaseLink(SLink& link);

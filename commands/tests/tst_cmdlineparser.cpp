@@ -25,7 +25,6 @@ class TestCmdLineParser : public QObject
 private slots:
     void parse_data();
     void parse();
-    void caseInsensitiveLookup_data();
     void caseInsensitiveLookup();
     void noneLeavesStateAlone();
     void reparseReplaces();
@@ -90,20 +89,11 @@ void TestCmdLineParser::parse()
         QVERIFY(parser.HasSwitch(it.key()));
 }
 
-void TestCmdLineParser::caseInsensitiveLookup_data()
-{
-    QTest::addColumn<QString>("strName");
-    QTest::newRow("upper") << "VISA";
-    QTest::newRow("lower") << "visa";
-    QTest::newRow("mixed") << "Visa";
-}
-
 void TestCmdLineParser::caseInsensitiveLookup()
 {
-    QFETCH(QString, strName);
     const CCmdLineParser parser(QStringLiteral("/visa:GPIB0::5::INSTR /TIMEOUT:500"));
-    QVERIFY(parser.HasSwitch(strName));
-    QCOMPARE(parser.GetSwitchValue(strName).value_or("<none>"), QStringLiteral("GPIB0::5::INSTR"));
+    for (const char* pszName : {"VISA", "visa", "Visa"})
+        QCOMPARE(parser.GetSwitchValue(QLatin1String(pszName)).value_or("<none>"), QStringLiteral("GPIB0::5::INSTR"));
     QCOMPARE(parser.GetSwitchValue(QStringLiteral("Timeout")).value_or("<none>"), QStringLiteral("500"));
     QVERIFY(!parser.GetSwitchValue(QStringLiteral("missing")).has_value());
 }

@@ -1,4 +1,3 @@
-#include "HistoryArchive.h"
 #include "HistoryCombo.h"
 #include "VelquistApp.h"
 #include "VelquistDlg.h"
@@ -49,7 +48,6 @@ private slots:
     void commandLine();
     void historyFilePath_data();
     void historyFilePath();
-    void truncatedHistoryKeepsWhatWasRead();
     void failedSaveKeepsPreviousFile();
     void timeoutOutOfRangeStopsExchange();
     void commandLengthFollowsTyping();
@@ -256,30 +254,6 @@ void TestStartup::historyFilePath()
     dlg.SetExecutablePath(strExe);
     QCOMPARE(dlg.HistoryFilePath(QStringLiteral("type")), strType);
     QCOMPARE(dlg.HistoryFilePath(QStringLiteral("cfg")), strCfg);
-}
-
-void TestStartup::truncatedHistoryKeepsWhatWasRead()
-{
-    {
-        auto pDlg = NewDialog();
-        pDlg->InitDialog();
-    }
-    const QString strType = m_strExePath + QStringLiteral(".type");
-    QFile file(strType);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    const QByteArray ba = file.readAll();
-    // Saving put the current text GPIB0::18::INSTR on top. Keep the count,
-    // that entry and a few bytes of the next one.
-    const int nCut = 2 + CHistoryArchive::EncodeWide(QStringLiteral("GPIB0::18::INSTR")).size() + 5;
-    QVERIFY(ba.size() > nCut + 40);
-    QVERIFY(file.resize(nCut));
-    file.close();
-
-    auto pDlg = NewDialog();
-    pDlg->InitDialog();
-    auto* pResource = Child<CHistoryCombo>(*pDlg, "m_cbResource");
-    QCOMPARE(pResource->count(), 1);
-    QCOMPARE(pResource->itemText(0), QStringLiteral("GPIB0::18::INSTR"));
 }
 
 void TestStartup::failedSaveKeepsPreviousFile()

@@ -41,11 +41,8 @@ private slots:
     void encode();
     void decode_data();
     void decode();
-    void roundTripLengths_data();
-    void roundTripLengths();
     void hostileLengths_data();
     void hostileLengths();
-    void wrongModeRefuses();
 };
 
 static QString Repeat(char ch, int n)
@@ -132,43 +129,6 @@ void TestHistoryArchive::decode()
     }
 }
 
-void TestHistoryArchive::roundTripLengths_data()
-{
-    QTest::addColumn<int>("nLength");
-    for (int n : {0, 1, 254, 255, 65533, 65534, 65535, 70000})
-        QTest::newRow(qPrintable(QString::number(n))) << n;
-}
-
-void TestHistoryArchive::roundTripLengths()
-{
-    QFETCH(int, nLength);
-    QString str(nLength, Qt::Uninitialized);
-    for (int n = 0; n < nLength; ++n)
-        str[n] = QChar(char16_t(0x20 + (n * 7919) % 0xD000));
-
-    QByteArray ba;
-    QBuffer buffer(&ba);
-    buffer.open(QIODevice::WriteOnly);
-    CHistoryArchive store(&buffer, CHistoryArchive::EMode::Store);
-    QVERIFY(store.WriteCount(2));
-    QVERIFY(store.WriteString(str));
-    QVERIFY(store.WriteString(QStringLiteral("tail")));
-    buffer.close();
-
-    buffer.open(QIODevice::ReadOnly);
-    CHistoryArchive load(&buffer, CHistoryArchive::EMode::Load);
-    quint16 uCount = 0;
-    QString strA, strB;
-    QVERIFY(load.ReadCount(uCount));
-    QVERIFY(load.ReadString(strA));
-    QVERIFY(load.ReadString(strB));
-    QCOMPARE(uCount, quint16(2));
-    QCOMPARE(strA.size(), nLength);
-    QVERIFY(strA == str);
-    QCOMPARE(strB, QStringLiteral("tail"));
-    QCOMPARE(load.GetStatus(), CHistoryArchive::EStatus::Ok);
-}
-
 void TestHistoryArchive::hostileLengths_data()
 {
     QTest::addColumn<QByteArray>("baBytes");
@@ -206,16 +166,6 @@ void TestHistoryArchive::hostileLengths()
         // the middle of a broken record.
         QVERIFY(!archive.ReadString(str));
     }
-}
-
-void TestHistoryArchive::wrongModeRefuses()
-{
-    QByteArray ba("\x00", 1);
-    QBuffer buffer(&ba);
-    buffer.open(QIODevice::ReadWrite);
-    CHistoryArchive load(&buffer, CHistoryArchive::EMode::Load);
-    QVERIFY(!load.WriteString(QStringLiteral("x")));
-    QCOMPARE(ba.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestHistoryArchive)

@@ -45,7 +45,6 @@ class TestHistoryCombo : public QObject
 private slots:
     void pushEntry_data();
     void pushEntry();
-    void pushTrimsOnlySpaces();
     void limitDropsOldest();
     void importLines_data();
     void importLines();
@@ -77,6 +76,8 @@ void TestHistoryCombo::pushEntry_data()
         << QStringList{"*RST", "*cls"} << "*CLS" << QStringList{"*CLS", "*RST"};
     QTest::newRow("blanks around removed")
         << QStringList{"*RST"} << "  *RST  " << QStringList{"*RST"};
+    QTest::newRow("tabs are not blanks")
+        << QStringList{"*RST"} << "\t*RST" << QStringList{"\t*RST", "*RST"};
     QTest::newRow("into empty list") << QStringList{} << "*TRG" << QStringList{"*TRG"};
     QTest::newRow("non-ASCII case-insensitive")
         << QStringList{"MESS:ÄNDERN"} << "mess:ändern" << QStringList{"mess:ändern"};
@@ -94,13 +95,6 @@ void TestHistoryCombo::pushEntry()
     QCOMPARE(combo.Entries(), lstAfter);
     QCOMPARE(combo.currentIndex(), 0);
     QCOMPARE(combo.currentText(), lstAfter.first());
-}
-
-void TestHistoryCombo::pushTrimsOnlySpaces()
-{
-    CHistoryCombo combo;
-    combo.PushEntry(QStringLiteral("\t*RST\t"));
-    QCOMPARE(combo.Entries(), QStringList{QStringLiteral("\t*RST\t")});
 }
 
 void TestHistoryCombo::limitDropsOldest()

@@ -374,8 +374,9 @@ bool CHislipSession::HandleSyncMessage(CReader& reader, const hislip_header& hdr
         if (hdr.length && !reader.Skip(hdr.length))
             return false;
         {
+            // The generation moved on at AsyncDeviceClear already; moving it
+            // again would also drop the answer to the first message after the clear.
             std::lock_guard<std::mutex> guard(m_syncSendMtx);
-            ++m_uGeneration;
             m_pDevice->Clear();
             {
                 std::lock_guard<std::mutex> stateGuard(m_stateMtx);

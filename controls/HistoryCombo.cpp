@@ -56,8 +56,10 @@ int CHistoryCombo::PushEntry(const QString& strText)
         if (nFound > 0)
             removeItem(nFound);
     }
-    while (count() > m_nHistoryLimit)
-        removeItem(m_nHistoryLimit);
+    // One block removal: a list imported or loaded far past the limit would
+    // otherwise be cut one row (and one model shift) at a time.
+    if (count() > m_nHistoryLimit)
+        model()->removeRows(m_nHistoryLimit, count() - m_nHistoryLimit, rootModelIndex());
 
     setCurrentIndex(nIndex);
     return nIndex;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -279,7 +280,8 @@ bool CHyperLink::OpenWithDesktop(const QString& strTarget)
 {
     if (strTarget.isEmpty())
         return false;
-    const QUrl url = QUrl::fromUserInput(strTarget);
+    // An existing relative path is a document, not a host name.
+    const QUrl url = QUrl::fromUserInput(strTarget, QDir::currentPath());
     return url.isValid() && QDesktopServices::openUrl(url);
 }
 
@@ -345,6 +347,9 @@ QStringList CHyperLink::BrowserCommandLine(const QString& strExec, const QString
 
 int CHyperLink::LaunchRegisteredBrowser(const QString& strTarget)
 {
+    // A browser started on nothing would open its home page and report success.
+    if (strTarget.isEmpty())
+        return kErrorFileNotFound;
     const QString strXdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
     if (strXdgMime.isEmpty())
         return kErrorNoAssociation;

@@ -4,7 +4,7 @@
 <context>
     <name>CHyperLink</name>
     <message>
-        <location filename="HyperLink.cpp" line="271"/>
+        <location filename="HyperLink.cpp" line="272"/>
         <source>Unable to open hyperlink:
 
 </source>
@@ -13,67 +13,67 @@
 </translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="291"/>
+        <location filename="HyperLink.cpp" line="293"/>
         <source>The operating system is out
 of memory or resources.</source>
         <translation>操作系统内存
 或资源不足。</translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="293"/>
+        <location filename="HyperLink.cpp" line="295"/>
         <source>The specified file was not found.</source>
         <translation>找不到指定的文件。</translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="295"/>
+        <location filename="HyperLink.cpp" line="297"/>
         <source>The specified path was not found.</source>
         <translation>找不到指定的路径。</translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="297"/>
+        <location filename="HyperLink.cpp" line="299"/>
         <source>The operating system denied
 access to the specified file.</source>
         <translation>操作系统拒绝
 访问指定的文件。</translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="299"/>
+        <location filename="HyperLink.cpp" line="301"/>
         <source>There was not enough memory to complete the operation.</source>
         <translation>内存不足, 无法完成该操作。</translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="301"/>
+        <location filename="HyperLink.cpp" line="303"/>
         <source>The .EXE file is invalid
 (non-Win32 .EXE or error in .EXE image).</source>
         <translation>.EXE 文件无效
 (非 Win32 .EXE 或 .EXE 映像有错误)。</translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="303"/>
+        <location filename="HyperLink.cpp" line="305"/>
         <source>A sharing violation occurred. </source>
         <translation>发生共享冲突。 </translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="305"/>
+        <location filename="HyperLink.cpp" line="307"/>
         <source>The filename association is
 incomplete or invalid.</source>
         <translation>文件名关联
 不完整或无效。</translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="307"/>
+        <location filename="HyperLink.cpp" line="309"/>
         <source>The DDE transaction could not
 be completed because the request timed out.</source>
         <translation>DDE 事务请求超时,
 无法完成。</translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="309"/>
+        <location filename="HyperLink.cpp" line="311"/>
         <source>The DDE transaction failed.</source>
         <translation>DDE 事务失败。</translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="311"/>
+        <location filename="HyperLink.cpp" line="313"/>
         <source>The DDE transaction could not
 be completed because other DDE transactions
 were being processed.</source>
@@ -82,19 +82,19 @@ were being processed.</source>
 该 DDE 事务。</translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="313"/>
+        <location filename="HyperLink.cpp" line="315"/>
         <source>There is no application associated
 with the given filename extension.</source>
         <translation>没有与该文件扩展名
 关联的应用程序。</translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="315"/>
+        <location filename="HyperLink.cpp" line="317"/>
         <source>The specified dynamic-link library was not found.</source>
         <translation>找不到指定的动态链接库。</translation>
     </message>
     <message>
-        <location filename="HyperLink.cpp" line="317"/>
+        <location filename="HyperLink.cpp" line="319"/>
         <source>Unknown Error (%1) occurred.</source>
         <translation>发生未知错误 (%1)。</translation>
     </message>

@@ -82,7 +82,6 @@ class TestDialogResize : public QObject
 private slots:
     void growByHundredAndFifty_data();
     void growByHundredAndFifty();
-    void gripDragGrowsWindow();
     void neverSmallerThanInitial();
     void maximiseHidesGripAndRestoreShowsIt();
     void minimiseMovesNothing();
@@ -141,27 +140,6 @@ void TestDialogResize::growByHundredAndFifty()
     const QRect rcExpected(rcBefore.x() + rcDelta.x(), rcBefore.y() + rcDelta.y(), rcBefore.width() + rcDelta.width(),
                            rcBefore.height() + rcDelta.height());
     QTRY_COMPARE(pCtrl->geometry(), rcExpected);
-}
-
-void TestDialogResize::gripDragGrowsWindow()
-{
-    auto pDlg = MakeDialog(QStringLiteral("cmdlist"));
-    ShowAndWait(*pDlg);
-    QSizeGrip* pGrip = pDlg->GetSizeGrip();
-    QVERIFY(pGrip && pGrip->isVisible());
-    const QSize sizeBefore = pDlg->size();
-    const QRect rcList = pDlg->GetDlgItem(1009)->geometry();
-
-    const QPoint ptStart = pGrip->rect().center();
-    QTest::mousePress(pGrip, Qt::LeftButton, {}, ptStart);
-    QTest::mouseMove(pGrip, ptStart + QPoint(50, 25));
-    QTest::mouseMove(pGrip, ptStart + QPoint(100, 50));
-    QTest::mouseRelease(pGrip, Qt::LeftButton, {}, ptStart + QPoint(100, 50));
-
-    QTRY_VERIFY(pDlg->width() > sizeBefore.width());
-    QTRY_COMPARE(pDlg->GetDlgItem(1009)->geometry().size(),
-                 rcList.size() + (pDlg->size() - sizeBefore));
-    VerifyLayout(*pDlg, pDlg->size());
 }
 
 void TestDialogResize::neverSmallerThanInitial()

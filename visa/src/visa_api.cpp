@@ -6,6 +6,7 @@
 #include "status_desc.h"
 #include "transport.h"
 #include "transport_factory.h"
+#include "visa_passthrough.h"
 #include "visa_session.h"
 
 #include <cstdio>
@@ -298,10 +299,22 @@ io_attrs snapshot(vi_instr &in)
 
 } // namespace
 
+// With VELQ_VISA_LIBRARY set, the vendor library serves every call and our transports stay idle.
+#define VELQ_FORWARD(fn, ...)                                                                      \
+    do {                                                                                           \
+        const vendor_visa &vendor_ = vendor();                                                     \
+        if (vendor_.active) {                                                                      \
+            if (vendor_.load_status != VI_SUCCESS)                                                 \
+                return vendor_.load_status;                                                        \
+            return vendor_.fn ? vendor_.fn(__VA_ARGS__) : VI_ERROR_NSUP_OPER;                      \
+        }                                                                                          \
+    } while (0)
+
 extern "C" {
 
 ViStatus viOpenDefaultRM(ViPSession vi)
 {
+    VELQ_FORWARD(viOpenDefaultRM, vi);
     return guarded([&]() -> ViStatus {
         if (!vi)
             return VI_ERROR_INV_PARAMETER;
@@ -316,6 +329,7 @@ ViStatus viOpenDefaultRM(ViPSession vi)
 ViStatus viParseRsrcEx(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfType, ViPUInt16 intfNum,
                        ViChar rsrcClass[], ViChar expandedUnaliasedName[], ViChar aliasIfExists[])
 {
+    VELQ_FORWARD(viParseRsrcEx, rmSesn, rsrcName, intfType, intfNum, rsrcClass, expandedUnaliasedName, aliasIfExists);
     return guarded([&]() -> ViStatus {
         auto rm = vi_table::instance().find(rmSesn);
         if (!rm)
@@ -342,11 +356,13 @@ ViStatus viParseRsrcEx(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfTyp
 
 ViStatus viParseRsrc(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfType, ViPUInt16 intfNum)
 {
+    VELQ_FORWARD(viParseRsrc, rmSesn, rsrcName, intfType, intfNum);
     return viParseRsrcEx(rmSesn, rsrcName, intfType, intfNum, nullptr, nullptr, nullptr);
 }
 
 ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 openTimeout, ViPSession vi)
 {
+    VELQ_FORWARD(viOpen, sesn, name, mode, openTimeout, vi);
     return guarded([&]() -> ViStatus {
         if (vi)
             *vi = VI_NULL;
@@ -389,6 +405,7 @@ ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 op
 
 ViStatus viClose(ViObject vi)
 {
+    VELQ_FORWARD(viClose, vi);
     return guarded([&]() -> ViStatus {
         if (vi == VI_NULL)
             return VI_WARN_NULL_OBJECT;
@@ -405,6 +422,7 @@ ViStatus viClose(ViObject vi)
 
 ViStatus viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue)
 {
+    VELQ_FORWARD(viSetAttribute, vi, attrName, attrValue);
     return guarded([&]() -> ViStatus {
         auto obj = vi_table::instance().find(vi);
         if (!obj)
@@ -437,6 +455,7 @@ ViStatus viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue)
 
 ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void *attrValue)
 {
+    VELQ_FORWARD(viGetAttribute, vi, attrName, attrValue);
     return guarded([&]() -> ViStatus {
         auto obj = vi_table::instance().find(vi);
         if (!obj)
@@ -465,6 +484,7 @@ ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void *attrValue)
 
 ViStatus viStatusDesc(ViObject vi, ViStatus status, ViChar desc[])
 {
+    VELQ_FORWARD(viStatusDesc, vi, status, desc);
     return guarded([&]() -> ViStatus {
         if (!desc)
             return VI_ERROR_USER_BUF;
@@ -479,6 +499,7 @@ ViStatus viStatusDesc(ViObject vi, ViStatus status, ViChar desc[])
 
 ViStatus viFindRsrc(ViSession sesn, ViConstString expr, ViPFindList vi, ViPUInt32 retCnt, ViChar desc[])
 {
+    VELQ_FORWARD(viFindRsrc, sesn, expr, vi, retCnt, desc);
     return guarded([&]() -> ViStatus {
         if (vi)
             *vi = VI_NULL;
@@ -522,6 +543,7 @@ ViStatus viFindRsrc(ViSession sesn, ViConstString expr, ViPFindList vi, ViPUInt3
 
 ViStatus viFindNext(ViFindList vi, ViChar desc[])
 {
+    VELQ_FORWARD(viFindNext, vi, desc);
     return guarded([&]() -> ViStatus {
         auto obj = vi_table::instance().find(vi);
         if (!obj)
@@ -541,6 +563,7 @@ ViStatus viFindNext(ViFindList vi, ViChar desc[])
 
 ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt)
 {
+    VELQ_FORWARD(viRead, vi, buf, cnt, retCnt);
     if (retCnt)
         *retCnt = 0;
     return guarded([&]() -> ViStatus {
@@ -564,6 +587,7 @@ ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt)
 
 ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt)
 {
+    VELQ_FORWARD(viWrite, vi, buf, cnt, retCnt);
     if (retCnt)
         *retCnt = 0;
     return guarded([&]() -> ViStatus {
@@ -612,11 +636,13 @@ extern "C" {
 
 ViStatus viClear(ViSession vi)
 {
+    VELQ_FORWARD(viClear, vi);
     return with_transport(vi, [](transport &tr, const io_attrs &attrs) { return tr.clear(attrs); });
 }
 
 ViStatus viReadSTB(ViSession vi, ViPUInt16 status)
 {
+    VELQ_FORWARD(viReadSTB, vi, status);
     if (!status)
         return VI_ERROR_USER_BUF;
     return with_transport(vi, [status](transport &tr, const io_attrs &attrs) { return tr.read_stb(status, attrs); });
@@ -624,6 +650,7 @@ ViStatus viReadSTB(ViSession vi, ViPUInt16 status)
 
 ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol)
 {
+    VELQ_FORWARD(viAssertTrigger, vi, protocol);
     return with_transport(vi, [protocol](transport &tr, const io_attrs &attrs) {
         return tr.assert_trigger(protocol, attrs);
     });
@@ -631,6 +658,7 @@ ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol)
 
 ViStatus viGpibControlREN(ViSession vi, ViUInt16 mode)
 {
+    VELQ_FORWARD(viGpibControlREN, vi, mode);
     if (mode > VI_GPIB_REN_ADDRESS_GTL) {
         // Still report a bad handle as such before the bad mode.
         if (!vi_table::instance().find(vi))
@@ -642,6 +670,7 @@ ViStatus viGpibControlREN(ViSession vi, ViUInt16 mode)
 
 ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId requestedKey, ViChar accessKey[])
 {
+    VELQ_FORWARD(viLock, vi, lockType, timeout, requestedKey, accessKey);
     if (lockType != VI_EXCLUSIVE_LOCK && lockType != VI_SHARED_LOCK) {
         if (!vi_table::instance().find(vi))
             return VI_ERROR_INV_OBJECT;
@@ -654,11 +683,13 @@ ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKe
 
 ViStatus viUnlock(ViSession vi)
 {
+    VELQ_FORWARD(viUnlock, vi);
     return with_transport(vi, [](transport &tr, const io_attrs &) { return tr.unlock(); });
 }
 
 ViStatus viEnableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism, ViEventFilter context)
 {
+    VELQ_FORWARD(viEnableEvent, vi, eventType, mechanism, context);
     (void)eventType;
     (void)mechanism;
     (void)context;
@@ -671,6 +702,7 @@ ViStatus viEnableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism, 
 
 ViStatus viDisableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism)
 {
+    VELQ_FORWARD(viDisableEvent, vi, eventType, mechanism);
     (void)eventType;
     (void)mechanism;
     return guarded([&]() -> ViStatus { return vi_table::instance().find(vi) ? VI_SUCCESS : VI_ERROR_INV_OBJECT; });
@@ -678,6 +710,7 @@ ViStatus viDisableEvent(ViSession vi, ViEventType eventType, ViUInt16 mechanism)
 
 ViStatus viDiscardEvents(ViSession vi, ViEventType eventType, ViUInt16 mechanism)
 {
+    VELQ_FORWARD(viDiscardEvents, vi, eventType, mechanism);
     (void)eventType;
     (void)mechanism;
     return guarded([&]() -> ViStatus { return vi_table::instance().find(vi) ? VI_SUCCESS : VI_ERROR_INV_OBJECT; });

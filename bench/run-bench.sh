@@ -48,6 +48,7 @@ sim_port() { awk -v s="$1" '$1 == s { print $2; exit }' "$SIM_OUT"; }
 sim_rsrc() { awk -v s="$1" '$1 == s { print $3; exit }' "$SIM_OUT"; }
 SOCKET_PORT="$(sim_port SOCKET)"
 SOCKET_RSRC="$(sim_rsrc SOCKET)"
+HISLIP_RSRC="$(sim_rsrc HISLIP)"
 
 result() { sed -n 's/^RESULT \([0-9.]*\).*/\1/p' | head -n1; }
 
@@ -55,6 +56,8 @@ measure_visa_socket_idn()   { "$BUILD/bin/velqbench" visa-idn "$SOCKET_RSRC" "$C
 measure_plain_tcp_idn()     { "$BUILD/bin/velqbench" tcp-idn "$SOCKET_PORT" "$COUNT" | result; }
 measure_visa_socket_bulk()  { "$BUILD/bin/velqbench" visa-bulk "$SOCKET_RSRC" "$BYTES" | result; }
 measure_plain_recv_bulk()   { "$BUILD/bin/velqbench" tcp-bulk "$SOCKET_PORT" "$BYTES" | result; }
+measure_visa_hislip_idn()   { [ -n "$HISLIP_RSRC" ] && "$BUILD/bin/velqbench" visa-idn "$HISLIP_RSRC" "$COUNT" | result; }
+measure_visa_hislip_bulk()  { [ -n "$HISLIP_RSRC" ] && "$BUILD/bin/velqbench" visa-bulk "$HISLIP_RSRC" "$BYTES" | result; }
 measure_pyvisa_py_socket_idn() {
   "$PYTHON" "$ROOT/bench/pyvisa_idn.py" @py "$SOCKET_RSRC" "$((COUNT / 5))" | result
 }
@@ -89,3 +92,11 @@ report "plain TCP ping-pong (C++)" "$OURS_IDN" "$PLAIN_IDN" "rt/s" ">= 0.8x"
 echo "Bulk read of $BYTES bytes (TEST:BLOCk?) over SOCKET"
 printf '  %-44s %12s %-6s\n' "viRead, doubling buffer from 1024 (ours)" "$OURS_BULK" "MiB/s"
 report "plain recv loop" "$OURS_BULK" "$PLAIN_BULK" "MiB/s" ">= 0.7x"
+
+HISLIP_IDN="$(measure_visa_hislip_idn || true)"
+HISLIP_BULK="$(measure_visa_hislip_bulk || true)"
+echo "HiSLIP ($HISLIP_RSRC) through libvelqvisa, against our SOCKET figures above"
+printf '  %-44s %12s %-6s\n' "*IDN? round trips per second (ours)" "${HISLIP_IDN:-n/a}" "rt/s"
+report "libvelqvisa over SOCKET" "$HISLIP_IDN" "$OURS_IDN" "rt/s" ">= 0.9x"
+printf '  %-44s %12s %-6s\n' "bulk read of $BYTES bytes (ours)" "${HISLIP_BULK:-n/a}" "MiB/s"
+report "libvelqvisa over SOCKET" "$HISLIP_BULK" "$OURS_BULK" "MiB/s" ">= 0.9x"

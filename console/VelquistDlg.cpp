@@ -130,7 +130,7 @@ bool CVelquistDlg::TakeControlValues()
     bool bOk = false;
     const int nTimeOut = m_pUi->m_editTimeOut->text().trimmed().toInt(&bOk);
     if (!bOk || nTimeOut < kMinTimeOutMs || nTimeOut > kMaxTimeOutMs) {
-        QMessageBox::warning(this, windowTitle(),
+        QMessageBox::warning(this, QLatin1String(CVelquistApp::kApplication),
                              tr("Please enter an integer between %1 and %2.").arg(kMinTimeOutMs).arg(kMaxTimeOutMs));
         m_pUi->m_editTimeOut->setFocus();
         m_pUi->m_editTimeOut->selectAll();

@@ -5,7 +5,7 @@
 #
 #   bench/run-bench.sh            build (Release, in build-bench/) and measure
 #   VELQ_BENCH_BUILD=DIR ...      use another build directory
-#   VELQ_BENCH_COUNT=N ...        round trips per *IDN? measurement (default 5000)
+#   VELQ_BENCH_COUNT=N ...        round trips per *IDN? measurement (default 20000)
 #   VELQ_BENCH_BYTES=N ...        size of the bulk block (default 64 MiB)
 #
 # To add a transport: write a measure_* function that prints one number (the rate)
@@ -14,7 +14,7 @@ set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${VELQ_BENCH_BUILD:-$ROOT/build-bench}"
-COUNT="${VELQ_BENCH_COUNT:-5000}"
+COUNT="${VELQ_BENCH_COUNT:-20000}"
 BYTES="${VELQ_BENCH_BYTES:-$((64 * 1024 * 1024))}"
 PYTHON=/usr/bin/python3
 
@@ -51,11 +51,23 @@ SOCKET_RSRC="$(sim_rsrc SOCKET)"
 HISLIP_RSRC="$(sim_rsrc HISLIP)"
 
 result() { sed -n 's/^RESULT \([0-9.]*\).*/\1/p' | head -n1; }
+# The machine is shared: each figure is the best of three runs of its measurement.
+best_of_3() {
+  local best="" value _
+  for _ in 1 2 3; do
+    value="$("$@" || true)"
+    best="$(awk -v a="$best" -v b="$value" 'BEGIN { if (b != "" && (a == "" || b + 0 > a + 0)) print b; else print a }')"
+  done
+  echo "$best"
+}
 
 measure_visa_socket_idn()   { "$BUILD/bin/velqbench" visa-idn "$SOCKET_RSRC" "$COUNT" | result; }
 measure_plain_tcp_idn()     { "$BUILD/bin/velqbench" tcp-idn "$SOCKET_PORT" "$COUNT" | result; }
 measure_visa_socket_bulk()  { "$BUILD/bin/velqbench" visa-bulk "$SOCKET_RSRC" "$BYTES" | result; }
 measure_plain_recv_bulk()   { "$BUILD/bin/velqbench" tcp-bulk "$SOCKET_PORT" "$BYTES" | result; }
+measure_visa_socket_bulk_cold() {
+  "$BUILD/bin/velqbench" visa-bulk "$SOCKET_RSRC" "$BYTES" | sed -n 's/^COLD \([0-9.]*\).*/\1/p' | head -n1
+}
 measure_visa_hislip_idn()   { [ -n "$HISLIP_RSRC" ] && "$BUILD/bin/velqbench" visa-idn "$HISLIP_RSRC" "$COUNT" | result; }
 measure_visa_hislip_bulk()  { [ -n "$HISLIP_RSRC" ] && "$BUILD/bin/velqbench" visa-bulk "$HISLIP_RSRC" "$BYTES" | result; }
 measure_pyvisa_py_socket_idn() {
@@ -77,11 +89,12 @@ report() {
 
 echo "velqsim: $SOCKET_RSRC; $COUNT *IDN? round trips per measurement, bulk block $BYTES bytes"
 
-OURS_IDN="$(measure_visa_socket_idn)"
-LXI_IDN="$(measure_lxi_raw_idn || true)"
-PYVISA_PY_IDN="$(measure_pyvisa_py_socket_idn)"
-PLAIN_IDN="$(measure_plain_tcp_idn)"
+OURS_IDN="$(best_of_3 measure_visa_socket_idn)"
+LXI_IDN="$(best_of_3 measure_lxi_raw_idn)"
+PYVISA_PY_IDN="$(best_of_3 measure_pyvisa_py_socket_idn)"
+PLAIN_IDN="$(best_of_3 measure_plain_tcp_idn)"
 OURS_BULK="$(measure_visa_socket_bulk)"
+OURS_BULK_COLD="$(best_of_3 measure_visa_socket_bulk_cold)"
 PLAIN_BULK="$(measure_plain_recv_bulk)"
 
 echo "*IDN? round trips per second over SOCKET"
@@ -90,8 +103,10 @@ report "lxi benchmark -r (liblxi)" "$OURS_IDN" "$LXI_IDN" "rt/s" ">= 1.0x"
 report "PyVISA + pyvisa-py" "$OURS_IDN" "$PYVISA_PY_IDN" "rt/s" ">= 5x"
 report "plain TCP ping-pong (C++)" "$OURS_IDN" "$PLAIN_IDN" "rt/s" ">= 0.8x"
 echo "Bulk read of $BYTES bytes (TEST:BLOCk?) over SOCKET"
-printf '  %-44s %12s %-6s\n' "viRead, doubling buffer from 1024 (ours)" "$OURS_BULK" "MiB/s"
+printf '  %-44s %12s %-6s\n' "viRead, doubling buffer, later reads (ours)" "$OURS_BULK" "MiB/s"
 report "plain recv loop" "$OURS_BULK" "$PLAIN_BULK" "MiB/s" ">= 0.7x"
+printf '  %-44s %12s %-6s\n' "first read, buffer grown from 1024 (ours)" "$OURS_BULK_COLD" "MiB/s"
+report "plain recv loop" "$OURS_BULK_COLD" "$PLAIN_BULK" "MiB/s" ">= 0.7x"
 
 HISLIP_IDN="$(measure_visa_hislip_idn || true)"
 HISLIP_BULK="$(measure_visa_hislip_bulk || true)"

@@ -56,6 +56,7 @@ private slots:
     void archiveRoundTripLengths_data();
     void archiveRoundTripLengths();
     void archiveCutAtEveryOffset();
+    void archiveListPastCountField();
     void prefixSelection_data();
     void prefixSelection();
     void typingDoesNotInsert();
@@ -275,6 +276,21 @@ void TestHistoryCombo::archiveCutAtEveryOffset()
     QVERIFY(Load(whole, ba));
     QCOMPARE(whole.Entries(), lstEntries);
     QCOMPARE(whole.currentIndex(), 0);
+}
+
+void TestHistoryCombo::archiveListPastCountField()
+{
+    // Only an import with an empty edit field can exceed the 16-bit count;
+    // the file must still describe itself consistently.
+    CHistoryCombo combo;
+    combo.ImportLines(Numbered(QStringLiteral("l"), 70000).join(QLatin1Char('\n')));
+    combo.setCurrentIndex(-1);
+    combo.setEditText(QString());
+    CHistoryCombo loaded;
+    QVERIFY(Load(loaded, Store(combo)));
+    QCOMPARE(loaded.count(), 65535);
+    QCOMPARE(loaded.itemText(65534), QStringLiteral("l65534"));
+    QCOMPARE(loaded.currentText(), QString());
 }
 
 void TestHistoryCombo::prefixSelection_data()

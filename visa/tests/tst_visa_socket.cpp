@@ -142,7 +142,8 @@ private slots:
     void clearDiscardsPendingInput();
     void largeWriteArrivesWhole();
     void writeToClosedPeerReportsError();
-    void closeWakesBlockedReader();
+    void closeWakesBlockedCall_data();
+    void closeWakesBlockedCall();
     void invalidHandles_data();
     void invalidHandles();
     void handlesAreNotReused();
@@ -391,26 +392,38 @@ void TestVisaSocket::writeToClosedPeerReportsError()
     QVERIFY(st == VI_ERROR_CONN_LOST || st == VI_ERROR_IO);
 }
 
-void TestVisaSocket::closeWakesBlockedReader()
+void TestVisaSocket::closeWakesBlockedCall_data()
 {
+    QTest::addColumn<bool>("writing");
+    QTest::newRow("read of a silent peer") << false;
+    QTest::newRow("write to a peer that never reads") << true;
+}
+
+void TestVisaSocket::closeWakesBlockedCall()
+{
+    QFETCH(bool, writing);
     fake_peer peer([](fake_peer &p, int) { p.hold(); });
     session s;
     QCOMPARE(s.open(peer.resource()), VI_SUCCESS);
     QCOMPARE(viSetAttribute(s.vi, VI_ATTR_TMO_VALUE, VI_TMO_INFINITE), VI_SUCCESS);
     std::atomic<bool> started{false};
-    auto reader = std::async(std::launch::async, [&] {
-        ViByte buf[64];
-        ViUInt32 got = 0;
+    auto call = std::async(std::launch::async, [&] {
         started.store(true);
-        return viRead(s.vi, buf, sizeof buf, &got);
+        if (writing) // far more than the socket buffers of both ends hold
+            return s.write(QByteArray(64 << 20, 'w'));
+        QByteArray got;
+        return s.read(&got, 64);
     });
     while (!started.load())
         std::this_thread::yield();
-    // Whether the reader is already blocked or not yet inside, it must come back with an error.
+    // Whether the call is already blocked or not yet inside, it must come back with an error.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     QCOMPARE(viClose(s.vi), VI_SUCCESS);
-    QVERIFY(reader.wait_for(std::chrono::milliseconds(kGenerousMs)) == std::future_status::ready);
-    QVERIFY(reader.get() < 0);
+    const bool returned = call.wait_for(std::chrono::milliseconds(kGenerousMs)) == std::future_status::ready;
+    if (!returned)
+        peer.finish(); // the peer hangs up, so the stuck call can end and the test can report
+    QVERIFY(returned);
+    QVERIFY(call.get() < 0);
     ViUInt32 tmo = 0;
     QCOMPARE(viGetAttribute(s.vi, VI_ATTR_TMO_VALUE, &tmo), VI_ERROR_INV_OBJECT);
 }

@@ -213,6 +213,17 @@ xdr_bytes CVxi11Server::DeviceRead(SLink& link, int nFd, const vxi11_read_parms&
         }
         switch (r.eStatus) {
         case CDevice::EReadStatus::Data:
+            if (PeerGone(nFd)) {
+                // Taken for a client that has gone meanwhile: keep it for
+                // the device's next reader instead of losing it.
+                std::lock_guard<std::mutex> lock(m_mtx);
+                SPending& pending = m_mapPending[pDevice];
+                if (pending.strData.empty())
+                    pending.bEnd = r.bEnd;
+                pending.strData.insert(0, r.strData);
+                eAction = EAction::Close;
+                return {};
+            }
             strData = std::move(r.strData);
             bEnd = r.bEnd;
             break;

@@ -56,6 +56,21 @@ void rpc_client::interrupt()
     }
 }
 
+bool rpc_client::idle() const
+{
+    return m_fd >= 0 && !m_lost && m_stale.empty() && !m_assembler.in_record() && m_inpos >= m_inlen;
+}
+
+void rpc_client::clear_interrupt()
+{
+    if (m_wake_fd >= 0) {
+        uint64_t value = 0;
+        ssize_t n = ::read(m_wake_fd, &value, sizeof value);
+        (void)n;
+    }
+    m_aborted = false;
+}
+
 void rpc_client::close()
 {
     if (m_fd >= 0)

@@ -43,6 +43,10 @@ public:
                          clock::time_point deadline, xdr_bytes *reply, size_t *results_offset);
     void close();
     void interrupt();
+    // True when no call is half done: nothing unanswered, no partial record.
+    bool idle() const;
+    // Lets calls run again after interrupt(); only while no call is running.
+    void clear_interrupt();
     bool is_connected() const { return m_fd >= 0; }
     std::string peer_address() const { return m_peer; }
 

@@ -405,9 +405,12 @@ void vxi11_transport::interrupt()
 
 void vxi11_transport::close()
 {
-    if (m_linked && m_rpc.is_connected()) {
-        // Polite but bounded: the server releases the link and its lock
-        // when the connection closes anyway.
+    // The session interrupts every transport before closing it. When that
+    // cut no call short, destroy_link is still worth its round trip: the
+    // lock is gone when viClose returns, not some time after the server
+    // notices the closed connection. Bounded either way.
+    if (m_linked && m_rpc.idle()) {
+        m_rpc.clear_interrupt();
         xdr_bytes reply;
         size_t pos = 0;
         m_rpc.call(vxi11_core_prog, vxi11_core_vers, vxi11_destroy_link, vxi11_encode_link(m_lid),

@@ -1,5 +1,6 @@
 #include "hislip_session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <vector>
@@ -304,10 +305,17 @@ void CHislipSession::SenderLoop()
                     m_bMavSent = true;
                 }
                 const bool bEnd = result.bEnd && result.eStatus == CDevice::EReadStatus::Data;
-                if (!SendFrame(m_nSyncFd, bEnd ? HISLIP_DATA_END : HISLIP_DATA, 0, result.uTag,
-                               result.strData.data(), result.strData.size())) {
-                    break;
+                // The client may have lowered its limit while this read was waiting.
+                const size_t nMax = static_cast<size_t>(m_uClientMaxPayload.load());
+                bool bSent = true;
+                for (size_t nPos = 0; bSent && nPos < result.strData.size(); nPos += nMax) {
+                    const size_t nLen = std::min(nMax, result.strData.size() - nPos);
+                    const bool bLast = nPos + nLen == result.strData.size();
+                    bSent = SendFrame(m_nSyncFd, bLast && bEnd ? HISLIP_DATA_END : HISLIP_DATA, 0, result.uTag,
+                                      result.strData.data() + nPos, nLen);
                 }
+                if (!bSent)
+                    break;
             }
         }
         if (result.eStatus == CDevice::EReadStatus::HungUp)

@@ -95,6 +95,9 @@ private slots:
     void builtResourceNames();
     void refusedNameDisconnects();
     void gpibNameParsesAsGpib();
+    void timeOutApplied_data();
+    void timeOutApplied();
+    void hostOverloadOpensNetworkInstrument();
     void writeAfterHangUpFailsWithoutSignal();
     void errorHandlerDescribesStatus();
     void virtualTableOrder_data();
@@ -369,6 +372,48 @@ void TestInstrumentVisa::gpibNameParsesAsGpib()
     const ViStatus viStatus = viOpen(CProbe::DefaultRM(), seam.m_lstNames.first().constData(), VI_NO_LOCK, 0, &vi);
     QVERIFY(viStatus != VI_ERROR_INV_RSRC_NAME);
     QVERIFY(viStatus < VI_SUCCESS);
+}
+
+void TestInstrumentVisa::timeOutApplied_data()
+{
+    QTest::addColumn<int>("nTimeOut");
+    QTest::addColumn<ViUInt32>("uExpected");
+    QTest::newRow("1 ms") << 1 << ViUInt32(1);
+    QTest::newRow("console default") << 2000 << ViUInt32(2000);
+    QTest::newRow("-1 is infinite") << -1 << ViUInt32(VI_TMO_INFINITE);
+}
+
+void TestInstrumentVisa::timeOutApplied()
+{
+    QFETCH(int, nTimeOut);
+    QFETCH(ViUInt32, uExpected);
+    CProbe inst;
+    QVERIFY(inst.SetInstrumentControl(m_sim.SocketResource().constData(), nTimeOut));
+    ViUInt32 uTimeOut = 0;
+    QCOMPARE(viGetAttribute(inst.Session(), VI_ATTR_TMO_VALUE, &uTimeOut), VI_SUCCESS);
+    QCOMPARE(uTimeOut, uExpected);
+}
+
+// The host overload's name reaches the simulator's VXI-11 server when the VISA
+// library is pointed at the simulator's own portmapper.
+void TestInstrumentVisa::hostOverloadOpensNetworkInstrument()
+{
+    const quint16 uPortmapper = m_sim.Port(QStringLiteral("PORTMAPPER"));
+    if (uPortmapper == 0)
+        QSKIP("this velqsim has no VXI-11 server");
+    qputenv("VELQ_VXI11_PORTMAPPER_PORT", QByteArray::number(uPortmapper));
+    CProbe inst;
+    const int nOpened = inst.SetInstrumentControl(QStringLiteral("127.0.0.1"), kIoTimeOutMs);
+    qunsetenv("VELQ_VXI11_PORTMAPPER_PORT");
+    QCOMPARE(nOpened, 1);
+    char szName[VI_FIND_BUFLEN] = {};
+    QCOMPARE(viGetAttribute(inst.Session(), VI_ATTR_RSRC_CLASS, szName), VI_SUCCESS);
+    QCOMPARE(QByteArray(szName), QByteArray("INSTR"));
+
+    QVERIFY(Write(inst, "*OPC?\n"));
+    int nStatus = -1;
+    QCOMPARE(ReadAnswer(inst, 1024, &nStatus), QByteArray("1\n"));
+    QVERIFY(nStatus >= VI_SUCCESS);
 }
 
 void TestInstrumentVisa::writeAfterHangUpFailsWithoutSignal()

@@ -235,6 +235,8 @@ void CHislipE2eTest::LockHeldByAnotherSession()
     const ViSession viOther = OpenSession();
     QVERIFY(viOther != VI_NULL);
     QCOMPARE(viLock(m_vi, VI_EXCLUSIVE_LOCK, 1000, VI_NULL, VI_NULL), VI_SUCCESS);
+    QCOMPARE(viLock(m_vi, VI_EXCLUSIVE_LOCK, 1000, VI_NULL, VI_NULL), VI_SUCCESS_NESTED_EXCLUSIVE);
+    QCOMPARE(viUnlock(m_vi), VI_SUCCESS);
     QCOMPARE(viLock(viOther, VI_EXCLUSIVE_LOCK, 200, VI_NULL, VI_NULL), VI_ERROR_TMO);
     // The other session's query waits on the server until the lock goes.
     QCOMPARE(Write(viOther, "*OPC?\n"), VI_SUCCESS);
@@ -265,6 +267,7 @@ void CHislipE2eTest::SharedLockAdmitsKeyHolders()
     ViChar szOtherKey[VI_FIND_BUFLEN] = {};
     QCOMPARE(viLock(viOther, VI_SHARED_LOCK, 1000, szKey, szOtherKey), VI_SUCCESS);
     QCOMPARE(QByteArray(szOtherKey), QByteArray(szKey));
+    QCOMPARE(viLock(viOther, VI_SHARED_LOCK, 1000, "another key", szOtherKey), VI_ERROR_INV_ACCESS_KEY);
     QCOMPARE(viLock(viThird, VI_SHARED_LOCK, 200, "another key", szOtherKey), VI_ERROR_TMO);
     QCOMPARE(viLock(viThird, VI_EXCLUSIVE_LOCK, 200, VI_NULL, VI_NULL), VI_ERROR_TMO);
     QCOMPARE(Query(viOther, "*OPC?\n"), QByteArray("1\n"));

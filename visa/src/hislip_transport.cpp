@@ -325,6 +325,18 @@ ViStatus hislip_transport::lock(ViAccessMode type, ViUInt32 tmo_ms, const char *
     ViStatus status = check_alive();
     if (status != VI_SUCCESS)
         return status;
+    if (type == VI_EXCLUSIVE_LOCK && m_exclusive_count > 0) {
+        ++m_exclusive_count;
+        return VI_SUCCESS_NESTED_EXCLUSIVE;
+    }
+    if (type == VI_SHARED_LOCK && m_shared_count > 0) {
+        if (requested_key && *requested_key && m_lock_key != requested_key)
+            return VI_ERROR_INV_ACCESS_KEY;
+        ++m_shared_count;
+        if (access_key)
+            std::memcpy(access_key, m_lock_key.c_str(), m_lock_key.size() + 1);
+        return VI_SUCCESS_NESTED_SHARED;
+    }
     std::string key;
     if (type == VI_SHARED_LOCK) {
         if (requested_key && *requested_key) {
@@ -351,10 +363,13 @@ ViStatus hislip_transport::lock(ViAccessMode type, ViUInt32 tmo_ms, const char *
         return status;
     switch (msg.hdr.control) {
     case HISLIP_LOCK_SUCCESS:
-        m_lock_type = static_cast<int>(type);
-        m_lock_key = key;
-        if (type == VI_SHARED_LOCK && access_key) {
-            std::memcpy(access_key, key.c_str(), key.size() + 1);
+        if (type == VI_EXCLUSIVE_LOCK) {
+            m_exclusive_count = 1;
+        } else {
+            m_shared_count = 1;
+            m_lock_key = key;
+            if (access_key)
+                std::memcpy(access_key, key.c_str(), key.size() + 1);
         }
         return VI_SUCCESS;
     case HISLIP_LOCK_FAIL:
@@ -370,6 +385,14 @@ ViStatus hislip_transport::unlock()
     ViStatus status = check_alive();
     if (status != VI_SUCCESS)
         return status;
+    // The server releases the exclusive lock first, so the counts go the same way.
+    unsigned &count = m_exclusive_count > 0 ? m_exclusive_count : m_shared_count;
+    if (count == 0)
+        return VI_ERROR_SESN_NLOCKED;
+    if (count > 1) {
+        --count;
+        return VI_SUCCESS;
+    }
     hislip_header hdr;
     hdr.type = HISLIP_ASYNC_LOCK;
     hdr.control = HISLIP_LOCK_RELEASE;
@@ -378,11 +401,11 @@ ViStatus hislip_transport::unlock()
     status = async_transaction(hdr, nullptr, HISLIP_ASYNC_LOCK_RESPONSE, hislip_deadline(10000), &msg);
     if (status != VI_SUCCESS)
         return status;
-    if (msg.hdr.control == HISLIP_LOCK_SUCCESS || msg.hdr.control == HISLIP_LOCK_SHARED_RELEASED) {
-        m_lock_type = 0;
+    count = 0;
+    if (m_shared_count == 0)
         m_lock_key.clear();
+    if (msg.hdr.control == HISLIP_LOCK_SUCCESS || msg.hdr.control == HISLIP_LOCK_SHARED_RELEASED)
         return VI_SUCCESS;
-    }
     return VI_ERROR_SESN_NLOCKED;
 }
 

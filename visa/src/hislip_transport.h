@@ -104,8 +104,10 @@ private:
     unsigned m_stale_async[32] = {}; // answers still due for requests that timed out
     std::atomic<bool> m_srq{false};
 
-    // Lock held through this session.
-    int m_lock_type = 0; // 0, VI_EXCLUSIVE_LOCK or VI_SHARED_LOCK
+    // Locks held through this session; they nest, and only the outermost
+    // request and the last release reach the server.
+    unsigned m_exclusive_count = 0;
+    unsigned m_shared_count = 0;
     std::string m_lock_key;
 
     std::string m_device_name;

@@ -2,6 +2,7 @@
 // console makes, with the simulator's own framing, delays and hang-ups.
 #include "SimProcess.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QTest>
 
@@ -175,17 +176,13 @@ void TestVisaSim::timeOutKeepsPartialCount()
 
     QByteArray baBuffer(4096, '\0');
     ViUInt32 uCount = 12345;
-    // The answer may trickle in on a loaded machine; wait until it stops growing.
-    ViUInt32 uTotal = 0;
-    ViStatus viStatus = VI_ERROR_TMO;
-    viStatus = viRead(m_vi, reinterpret_cast<ViBuf>(baBuffer.data()), 4096, &uCount);
-    QCOMPARE(viStatus, VI_ERROR_TMO);
-    uTotal = uCount;
-    while (uTotal < uFirstCount) {
+    QCOMPARE(viRead(m_vi, reinterpret_cast<ViBuf>(baBuffer.data()), 4096, &uCount), VI_ERROR_TMO);
+    // On a loaded machine the answer may come in pieces over several time-outs.
+    ViUInt32 uTotal = uCount;
+    const QDeadlineTimer deadline(30000);
+    while (uTotal < uFirstCount && !deadline.hasExpired()) {
         QCOMPARE(viRead(m_vi, reinterpret_cast<ViBuf>(baBuffer.data() + uTotal), 4096 - uTotal, &uCount),
                  VI_ERROR_TMO);
-        if (uCount == 0)
-            break;
         uTotal += uCount;
     }
     QCOMPARE(uTotal, uFirstCount);

@@ -44,6 +44,7 @@ private slots:
     void TimeOutThenNextQuery();
     void ServerHangsUp();
     void RefusedConnection();
+    void PortInUseStillStarts();
 
 private:
     ViSession OpenSession();
@@ -314,6 +315,19 @@ void CHislipE2eTest::RefusedConnection()
     QVERIFY(viStatus < 0);
     QCOMPARE(vi, ViSession(VI_NULL));
     QVERIFY(timer.elapsed() < 15000);
+}
+
+void CHislipE2eTest::PortInUseStillStarts()
+{
+    // A second simulator cannot have the first one's HiSLIP port; it says so
+    // and serves everything else.
+    CSimProcess second;
+    QVERIFY2(second.Start({QStringLiteral("--hislip-port"),
+                           QString::number(m_sim.Port(QStringLiteral("HISLIP")))}),
+             qPrintable(second.ErrorText()));
+    QCOMPARE(second.Port(QStringLiteral("HISLIP")), quint16(0));
+    QVERIFY(second.SocketPort() != 0);
+    second.Stop();
 }
 
 QTEST_GUILESS_MAIN(CHislipE2eTest)

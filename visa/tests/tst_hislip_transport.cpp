@@ -276,11 +276,14 @@ void CHislipTransportTest::ConnectionSequence()
     peer.Run([](CFakePeer &p) {
         p.Expect(false, HISLIP_DATA_END);
         p.Expect(false, HISLIP_DATA_END);
+        p.Expect(false, HISLIP_TRIGGER);
     });
     const ViSession vi = Open(peer);
     QVERIFY(vi != VI_NULL);
     QCOMPARE(Write(vi, "*CLS\n"), VI_SUCCESS);
     QCOMPARE(Write(vi, "*RST\n"), VI_SUCCESS);
+    QCOMPARE(viAssertTrigger(vi, VI_TRIG_PROT_SYNC), VI_ERROR_INV_PROT);
+    QCOMPARE(viAssertTrigger(vi, VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
     peer.Join();
     ViBoolean bHislip = VI_FALSE;
     QCOMPARE(viGetAttribute(vi, VI_ATTR_TCPIP_IS_HISLIP, &bHislip), VI_SUCCESS);
@@ -288,7 +291,7 @@ void CHislipTransportTest::ConnectionSequence()
     viClose(vi);
 
     QVERIFY2(peer.m_lstFailures.isEmpty(), qPrintable(peer.m_lstFailures.join("; ")));
-    QCOMPARE(peer.m_lstFrames.size(), 5);
+    QCOMPARE(peer.m_lstFrames.size(), 6);
     auto wire = [&](int i) {
         const SFrame &f = peer.m_lstFrames.at(i);
         return Frame(f.hdr.type, f.hdr.control, f.hdr.param, f.baPayload).toHex();
@@ -300,6 +303,8 @@ void CHislipTransportTest::ConnectionSequence()
     // MessageIDs start at 0xFFFFFF00 and count by two.
     QCOMPARE(wire(3), QByteArray("48530700ffffff000000000000000005") + QByteArray("*CLS\n").toHex());
     QCOMPARE(wire(4), QByteArray("48530700ffffff020000000000000005") + QByteArray("*RST\n").toHex());
+    // A trigger is a message of its own and takes the next ID.
+    QCOMPARE(wire(5), QByteArray("48530c00ffffff040000000000000000"));
 }
 
 void CHislipTransportTest::ReadStatuses_data()

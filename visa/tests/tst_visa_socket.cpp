@@ -149,6 +149,7 @@ private slots:
     void handlesAreNotReused();
     void closingManagerClosesSessions();
     void attributes();
+    void statusByteInIeee4882StringMode();
     void openStatusByName_data();
     void openStatusByName();
     void statusDescriptions();
@@ -554,6 +555,31 @@ void TestVisaSocket::attributes()
     QCOMPARE(viLock(s.vi, VI_EXCLUSIVE_LOCK, 0, nullptr, nullptr), VI_ERROR_NSUP_OPER);
     QCOMPARE(viDisableEvent(s.vi, VI_ALL_ENABLED_EVENTS, VI_ALL_MECH), VI_SUCCESS);
     QCOMPARE(viDiscardEvents(s.vi, VI_ALL_ENABLED_EVENTS, VI_ALL_MECH), VI_SUCCESS);
+}
+
+void TestVisaSocket::statusByteInIeee4882StringMode()
+{
+    fake_peer peer([](fake_peer &p, int fd) {
+        if (fake_peer::read_line(fd) == "*STB?\n")
+            fake_peer::send_all(fd, "80\n");
+        if (fake_peer::read_line(fd) == "*STB?\n")
+            fake_peer::send_all(fd, "garbage\n");
+        if (fake_peer::read_line(fd) == "*TRG\n")
+            fake_peer::send_all(fd, "TRIGGERED\n");
+        p.hold();
+    });
+    session s;
+    QCOMPARE(s.open(peer.resource()), VI_SUCCESS);
+    QCOMPARE(viSetAttribute(s.vi, VI_ATTR_TMO_VALUE, kGenerousMs), VI_SUCCESS);
+    QCOMPARE(viSetAttribute(s.vi, VI_ATTR_IO_PROT, VI_PROT_4882_STRS), VI_SUCCESS);
+    ViUInt16 stb = 0;
+    QCOMPARE(viReadSTB(s.vi, &stb), VI_SUCCESS);
+    QCOMPARE(stb, ViUInt16(80));
+    QCOMPARE(viReadSTB(s.vi, &stb), VI_ERROR_IO);
+    QCOMPARE(viAssertTrigger(s.vi, VI_TRIG_PROT_DEFAULT), VI_SUCCESS);
+    QByteArray got;
+    QCOMPARE(s.read(&got, 64), VI_SUCCESS_TERM_CHAR);
+    QCOMPARE(got, QByteArray("TRIGGERED\n"));
 }
 
 void TestVisaSocket::openStatusByName_data()

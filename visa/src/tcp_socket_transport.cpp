@@ -61,6 +61,10 @@ ViStatus tcp_socket_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt
     if (m_wakeup.woken())
         return VI_ERROR_ABORT;
     const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
+    // Without the termination character there are no message bounds to track; a later read
+    // with it enabled starts a message afresh.
+    if (!attrs.termchar_en)
+        m_scanner.reset();
     ViUInt32 n = 0;
     for (;;) {
         // Read-ahead first, then fresh bytes straight into the caller's buffer; either way only

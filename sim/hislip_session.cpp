@@ -138,6 +138,10 @@ void CHislipSession::Shutdown()
     if (m_pDevice)
         m_pDevice->Close();
     m_cvState.notify_all();
+    {
+        std::lock_guard<std::mutex> guard(m_ownMtx);
+        m_cvOwn.notify_all();
+    }
 }
 
 bool CHislipSession::AttachAsync(int nFd)
@@ -277,51 +281,121 @@ uint8_t CHislipSession::StatusByte(uint32_t uMessageId)
     return static_cast<uint8_t>((uStb & ~kMav) | (bMav ? kMav : 0));
 }
 
+void CHislipSession::SendPendingInterrupt()
+{
+    std::unique_lock<std::mutex> guard(m_stateMtx);
+    if (!m_bInterruptPending)
+        return;
+    m_bInterruptPending = false;
+    const uint32_t uTag = m_uInterruptTag;
+    guard.unlock();
+    SendSync(HISLIP_INTERRUPTED, 0, uTag, nullptr, 0);
+    SendAsync(HISLIP_ASYNC_INTERRUPTED, 0, uTag);
+}
+
+bool CHislipSession::SendAnswer(const CDevice::SReadResult& result, uint64_t uGeneration)
+{
+    if (result.strData.empty())
+        return true;
+    std::lock_guard<std::mutex> guard(m_syncSendMtx);
+    if (uGeneration != m_uGeneration || m_bClearing)
+        return true; // made obsolete by a device clear
+    {
+        std::lock_guard<std::mutex> stateGuard(m_stateMtx);
+        m_bMavSent = true;
+    }
+    const bool bEnd = result.bEnd && result.eStatus == CDevice::EReadStatus::Data;
+    // The client may have lowered its limit while this read was waiting.
+    const size_t nMax = static_cast<size_t>(m_uClientMaxPayload.load());
+    for (size_t nPos = 0; nPos < result.strData.size(); nPos += nMax) {
+        const size_t nLen = std::min(nMax, result.strData.size() - nPos);
+        const bool bLast = nPos + nLen == result.strData.size();
+        if (!SendFrame(m_nSyncFd, bLast && bEnd ? HISLIP_DATA_END : HISLIP_DATA, 0, result.uTag,
+                       result.strData.data() + nPos, nLen)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Only one thread takes answers from the device at a time, so their parts
+// can never overtake each other. The synchronous reader sends a short answer
+// itself, saving a thread switch per query; anything that is not complete at
+// once (a delay, a long block) goes to the sender thread, so the reader keeps
+// taking client input meanwhile.
+void CHislipSession::AfterInput()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_ownMtx);
+        if (m_bSenderBusy) {
+            m_bHandoff = true;
+            m_cvOwn.notify_all();
+            return;
+        }
+        m_bSenderBusy = true;
+    }
+    SendPendingInterrupt();
+    const uint64_t uGeneration = m_uGeneration;
+    const CDevice::SReadResult result =
+        m_pDevice->Read(static_cast<size_t>(m_uClientMaxPayload.load()), CDevice::Clock::now());
+    if (result.eStatus == CDevice::EReadStatus::Data && result.bEnd) {
+        const bool bSent = SendAnswer(result, uGeneration);
+        {
+            std::lock_guard<std::mutex> guard(m_ownMtx);
+            m_bSenderBusy = false;
+        }
+        if (!bSent)
+            Shutdown();
+        return;
+    }
+    if (result.eStatus == CDevice::EReadStatus::Data || result.eStatus == CDevice::EReadStatus::HungUp) {
+        if (!SendAnswer(result, uGeneration) || result.eStatus == CDevice::EReadStatus::HungUp) {
+            Shutdown();
+            return;
+        }
+    }
+    std::lock_guard<std::mutex> guard(m_ownMtx);
+    m_bHandoff = true;
+    m_cvOwn.notify_all();
+}
+
 void CHislipSession::SenderLoop()
 {
     while (!m_bClosing) {
         {
-            std::unique_lock<std::mutex> guard(m_stateMtx);
-            if (m_bInterruptPending) {
-                m_bInterruptPending = false;
-                const uint32_t uTag = m_uInterruptTag;
-                guard.unlock();
-                SendSync(HISLIP_INTERRUPTED, 0, uTag, nullptr, 0);
-                SendAsync(HISLIP_ASYNC_INTERRUPTED, 0, uTag);
-            }
+            std::unique_lock<std::mutex> guard(m_ownMtx);
+            m_cvOwn.wait(guard, [this] { return m_bHandoff || m_bClosing; });
+            if (m_bClosing)
+                break;
+            m_bHandoff = false;
         }
-        const uint64_t uGeneration = m_uGeneration;
-        CDevice::SReadResult result =
-            m_pDevice->Read(static_cast<size_t>(m_uClientMaxPayload.load()), std::chrono::milliseconds(1000));
-        if (result.eStatus == CDevice::EReadStatus::Closed)
-            return;
-        if (result.eStatus != CDevice::EReadStatus::Data && result.eStatus != CDevice::EReadStatus::HungUp)
-            continue;
-        if (!result.strData.empty()) {
-            std::lock_guard<std::mutex> guard(m_syncSendMtx);
-            if (uGeneration == m_uGeneration && !m_bClearing) {
-                {
-                    std::lock_guard<std::mutex> stateGuard(m_stateMtx);
-                    m_bMavSent = true;
-                }
-                const bool bEnd = result.bEnd && result.eStatus == CDevice::EReadStatus::Data;
-                // The client may have lowered its limit while this read was waiting.
-                const size_t nMax = static_cast<size_t>(m_uClientMaxPayload.load());
-                bool bSent = true;
-                for (size_t nPos = 0; bSent && nPos < result.strData.size(); nPos += nMax) {
-                    const size_t nLen = std::min(nMax, result.strData.size() - nPos);
-                    const bool bLast = nPos + nLen == result.strData.size();
-                    bSent = SendFrame(m_nSyncFd, bLast && bEnd ? HISLIP_DATA_END : HISLIP_DATA, 0, result.uTag,
-                                      result.strData.data() + nPos, nLen);
-                }
-                if (!bSent)
+        // This thread holds the answer token until the device stays quiet for a while.
+        for (;;) {
+            if (m_bClosing)
+                return;
+            SendPendingInterrupt();
+            const uint64_t uGeneration = m_uGeneration;
+            const CDevice::SReadResult result =
+                m_pDevice->Read(static_cast<size_t>(m_uClientMaxPayload.load()), std::chrono::milliseconds(1000));
+            if (result.eStatus == CDevice::EReadStatus::Closed)
+                return;
+            if (result.eStatus == CDevice::EReadStatus::TimedOut) {
+                std::lock_guard<std::mutex> guard(m_ownMtx);
+                if (!m_bHandoff) {
+                    m_bSenderBusy = false;
                     break;
+                }
+                m_bHandoff = false;
+                continue;
+            }
+            if (result.eStatus == CDevice::EReadStatus::Aborted)
+                continue;
+            if (!SendAnswer(result, uGeneration) || result.eStatus == CDevice::EReadStatus::HungUp) {
+                Shutdown();
+                return;
             }
         }
-        if (result.eStatus == CDevice::EReadStatus::HungUp)
-            break;
     }
-    Shutdown();
 }
 
 bool CHislipSession::HandleSyncMessage(CReader& reader, const hislip_header& hdr)
@@ -358,6 +432,7 @@ bool CHislipSession::HandleSyncMessage(CReader& reader, const hislip_header& hdr
         }
         m_pDevice->Write(strData.data(), strData.size(), hdr.type == HISLIP_DATA_END, hdr.param);
         m_cvState.notify_all();
+        AfterInput();
         return true;
     }
     case HISLIP_TRIGGER:
@@ -377,6 +452,7 @@ bool CHislipSession::HandleSyncMessage(CReader& reader, const hislip_header& hdr
         }
         m_pDevice->Trigger();
         m_cvState.notify_all();
+        AfterInput();
         return true;
     case HISLIP_DEVICE_CLEAR_COMPLETE: {
         if (hdr.length && !reader.Skip(hdr.length))

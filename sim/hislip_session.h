@@ -8,7 +8,8 @@
 #include <string>
 #include <thread>
 
-class CDevice;
+#include "Device.h"
+
 class CHislipServer;
 struct hislip_header;
 
@@ -40,6 +41,10 @@ private:
     class CReader;
 
     void SenderLoop();
+    void AfterInput();
+    void SendPendingInterrupt();
+    // false when the connection failed
+    bool SendAnswer(const CDevice::SReadResult& result, uint64_t uGeneration);
     bool SendSync(uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData, size_t nLen);
     bool SendAsync(uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData = nullptr,
                    size_t nLen = 0);
@@ -68,6 +73,12 @@ private:
     std::mutex m_syncSendMtx;
     std::mutex m_asyncSendMtx;
     std::thread m_senderThread;
+
+    // The answer token: who may take answers from the device (see AfterInput).
+    std::mutex m_ownMtx;
+    std::condition_variable m_cvOwn;
+    bool m_bSenderBusy = false;
+    bool m_bHandoff = false;
 
     // Answers taken from the device under an older generation were made
     // obsolete by a device clear and are never sent.

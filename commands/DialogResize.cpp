@@ -143,7 +143,12 @@ QWidget* CDialogResize::GetDlgItem(int nCtrlId) const
 QRect CDialogResize::MapDialogRect(const QWidget* pDialog, const QRect& rcDlu)
 {
     const QFontMetrics fm(pDialog ? pDialog->font() : QFont());
-    return DialogUnitsToPixels(rcDlu, fm.averageCharWidth(), fm.height());
+    // The base unit is the mean width of the Latin letters, rounded, as
+    // dialog units define it; a font's declared average is far wider for
+    // CJK fonts and would blow Chinese windows up to twice their size.
+    const int nLetters = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int nAvgCharWidth = qMax(1, (nLetters / 26 + 1) / 2);
+    return DialogUnitsToPixels(rcDlu, nAvgCharWidth, fm.height());
 }
 
 void CDialogResize::PlaceInDialogUnits(QWidget* pWidget, int nX, int nY, int nCx, int nCy)

@@ -1,12 +1,15 @@
 #include "VelquistApp.h"
 
 #include "CmdLineParser.h"
+#include "InstrumentVISA.h"
 #include "StringTable.h"
 #include "VelquistDlg.h"
 
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QMetaObject>
+#include <QThread>
 #include <QTranslator>
 
 #include <csignal>
@@ -35,6 +38,22 @@ int LeadingInt(const QString& strText)
         }
     }
     return int(bNegative ? -nValue : nValue);
+}
+
+// VelqLink reports what the user must see (the resource manager that cannot
+// be opened) through this hook; a message box needs the GUI thread.
+void ShowSessionMessage(const QString& strText)
+{
+    QCoreApplication* pApp = QCoreApplication::instance();
+    if (!pApp)
+        return;
+    auto fnShow = [strText] {
+        QMessageBox::critical(QApplication::activeWindow(), QLatin1String(CVelquistApp::kApplication), strText);
+    };
+    if (QThread::currentThread() == pApp->thread())
+        fnShow();
+    else
+        QMetaObject::invokeMethod(pApp, fnShow, Qt::BlockingQueuedConnection);
 }
 
 } // namespace
@@ -108,11 +127,14 @@ int CVelquistApp::Run()
         return 1;
     }
 
+    CInstrumentVISA::SetMessageHook(&ShowSessionMessage);
+
     CVelquistDlg dlg;
     QStringList lstArguments = arguments();
     if (!lstArguments.isEmpty())
         lstArguments.removeFirst();
     ApplyCommandLine(dlg, lstArguments);
     dlg.DoModal();
+    CInstrumentVISA::SetMessageHook(nullptr);
     return 0;
 }

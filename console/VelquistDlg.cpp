@@ -2,8 +2,12 @@
 
 #include "ui_VelquistDlg.h"
 
+#include "AppIcon.h"
+#include "CommandCodec.h"
 #include "HistoryArchive.h"
 #include "HistoryCombo.h"
+#include "HyperLink.h"
+#include "InstrumentVISA.h"
 #include "StringTable.h"
 #include "VelquistApp.h"
 
@@ -25,6 +29,10 @@ const char* const kKeyEoi = "EOI";
 const char* const kKeyNewLine = "NewLine";
 const char* const kKeyEnter = "Enter";
 
+// Client size of the window in dialog units.
+constexpr int kDialogWidthDlu = 416;
+constexpr int kDialogHeightDlu = 335;
+
 int ReadInt(const QSettings& settings, const char* pszKey, int nDefault)
 {
     bool bOk = false;
@@ -44,31 +52,118 @@ std::unique_ptr<QSettings> OpenSettings()
 } // namespace
 
 CVelquistDlg::CVelquistDlg(QWidget* pParent)
-    : QDialog(pParent)
+    : CDialogResize(pParent)
     , m_strResource(QStringLiteral("GPIB0::18::INSTR"))
     , m_strCommand(QStringLiteral("*IDN?"))
     , m_pUi(std::make_unique<Ui::CVelquistDlg>())
     , m_strExecutablePath(QCoreApplication::applicationFilePath())
+    , m_szCommand(kCommandBufferSize, '\0')
 {
     m_pUi->setupUi(this);
     setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
-    setSizeGripEnabled(true);
+    setWindowIcon(MakeAppIcon());
+    m_pFooter = m_pUi->m_lblFooter;
 
     // Digits only; the range is checked when the values are taken over, so
     // the user can pass through intermediate states while typing.
     m_pUi->m_editTimeOut->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,7}")), m_pUi->m_editTimeOut));
 
+    m_pUi->m_editHistory->setUndoRedoEnabled(false);
+    m_pUi->m_progress->setRange(1, 100);
+    m_pUi->m_progress->setValue(1);
+    m_tmProgress.setInterval(kProgressTimerMs);
+
+    // Handled by parts of the console that are not there yet; they say so
+    // rather than pretend to work.
+    const QString strLater = tr("Not available yet");
+    for (QPushButton* pButton : {m_pUi->m_btnMore, m_pUi->m_btnCommandList, m_pUi->m_btnPlugins,
+                                 m_pUi->m_btnGoToLocal, m_pUi->m_btnRemote, m_pUi->m_btnIdn, m_pUi->m_btnStb,
+                                 m_pUi->m_btnOpt, m_pUi->m_btnCls, m_pUi->m_btnRst, m_pUi->m_btnSystErr})
+        pButton->setToolTip(strLater);
+
     connect(m_pUi->m_cbCommand->lineEdit(), &QLineEdit::textEdited, this, &CVelquistDlg::OnCommandEdited);
     connect(m_pUi->m_cbCommand, qOverload<int>(&QComboBox::activated), this, &CVelquistDlg::OnCommandSelChange);
     connect(m_pUi->m_chkOpc, &QCheckBox::clicked, this, &CVelquistDlg::OnOpcClicked);
+    connect(m_pUi->m_btnConnect, &QPushButton::clicked, this, &CVelquistDlg::OnConnect);
+    connect(m_pUi->m_btnWrite, &QPushButton::clicked, this, &CVelquistDlg::OnWrite);
+    connect(m_pUi->m_btnRead, &QPushButton::clicked, this, &CVelquistDlg::OnRead);
+    connect(m_pUi->m_btnAutomatic, &QPushButton::clicked, this, &CVelquistDlg::OnAutomatic);
+    connect(m_pUi->m_btnStop, &QPushButton::clicked, this, &CVelquistDlg::OnStop);
+    connect(m_pUi->m_btnClear, &QPushButton::clicked, this, &CVelquistDlg::ClearHistory);
+    connect(&m_tmProgress, &QTimer::timeout, this, &CVelquistDlg::OnProgressTimer);
 
+    PlaceControls();
     ApplyLanguageLayout();
 }
 
 CVelquistDlg::~CVelquistDlg()
 {
     OnDestroy();
+    // A window that was never initialised still owns its session.
+    WaitForWorker();
+    delete m_pInstrument;
+    m_pInstrument = nullptr;
+}
+
+const ResizeAnchor* CVelquistDlg::GetResizeAnchors() const
+{
+    return kMainWindowResizeAnchors;
+}
+
+void CVelquistDlg::PlaceControls()
+{
+    struct SPlace
+    {
+        QWidget* pWidget;
+        int nId;
+        int nX, nY, nCx, nCy;
+    };
+    const Ui::CVelquistDlg& ui = *m_pUi;
+    // Dialog units; the resizer moves them from here on.
+    const SPlace kPlaces[] = {
+        {ui.m_grpInstrument, 1019, 7, 4, 326, 112},
+        {ui.m_lblResource, 1011, 12, 18, 46, 9},
+        {ui.m_cbResource, 1004, 60, 15, 196, 14},
+        {ui.m_cbInterface, 1006, 60, 15, 80, 14},
+        {ui.m_btnConnect, 3, 262, 14, 66, 16},
+        {ui.m_lblTimeOut, 1012, 12, 35, 46, 9},
+        {ui.m_editTimeOut, 1003, 60, 33, 48, 13},
+        {ui.m_lblMs, 1013, 111, 35, 16, 9},
+        {ui.m_btnStop, 1028, 262, 32, 66, 16},
+        {ui.m_chkOpc, 1014, 12, 51, 120, 12},
+        {ui.m_chkAppendCR, 1015, 134, 51, 124, 12},
+        {ui.m_chkEoi, 1020, 12, 64, 60, 12},
+        {ui.m_chkAppendLF, 1016, 134, 64, 124, 12},
+        {ui.m_btnMore, 1008, 262, 50, 66, 16},
+        {ui.m_lblCommand, 1027, 12, 82, 46, 9},
+        {ui.m_cbCommand, 1002, 60, 79, 268, 14},
+        {ui.m_btnWrite, 4, 12, 97, 48, 16},
+        {ui.m_btnRead, 5, 63, 97, 48, 16},
+        {ui.m_btnAutomatic, 6, 114, 97, 56, 16},
+        {ui.m_lblCommandLength, 1007, 174, 100, 40, 9},
+        {ui.m_progress, 1021, 216, 101, 40, 9},
+        {ui.m_btnCommandList, 1009, 262, 97, 66, 16},
+        {ui.m_grpFreqUsed, 1018, 339, 4, 70, 156},
+        {ui.m_btnGoToLocal, 7, 344, 15, 60, 15},
+        {ui.m_btnRemote, 8, 344, 32, 60, 15},
+        {ui.m_btnIdn, 9, 344, 49, 60, 15},
+        {ui.m_btnStb, 14, 344, 66, 60, 15},
+        {ui.m_btnOpt, 12, 344, 83, 60, 15},
+        {ui.m_btnCls, 13, 344, 100, 60, 15},
+        {ui.m_btnRst, 11, 344, 117, 60, 15},
+        {ui.m_btnSystErr, 10, 344, 134, 60, 15},
+        {ui.m_btnPlugins, 1024, 339, 166, 70, 16},
+        {ui.m_btnClear, 1025, 339, 186, 70, 16},
+        {ui.m_grpOutput, 1017, 7, 120, 326, 198},
+        {ui.m_editHistory, 1026, 13, 132, 314, 180},
+        {ui.m_lblFooter, 1001, 7, 322, 240, 10},
+    };
+    for (const SPlace& place : kPlaces) {
+        SetControlId(place.pWidget, place.nId);
+        PlaceInDialogUnits(place.pWidget, place.nX, place.nY, place.nCx, place.nCy);
+    }
+    ResizeInDialogUnits(kDialogWidthDlu, kDialogHeightDlu);
 }
 
 void CVelquistDlg::ApplyLanguageLayout()
@@ -92,8 +187,7 @@ void CVelquistDlg::InitDialog()
         return;
     m_bInitialised = true;
 
-    const QString strConnect = StringTable::Load(113);
-    m_pUi->m_btnConnect->setText(strConnect.isEmpty() ? QStringLiteral("Connec&t") : strConnect);
+    UpdateConnectionControls(false);
 
     if (m_bUseSettings) {
         LoadSettings();
@@ -107,7 +201,33 @@ void CVelquistDlg::InitDialog()
     const int nSel = m_pUi->m_cbCommand->currentIndex();
     ShowCommandLength(nSel >= 0 ? m_pUi->m_cbCommand->itemText(nSel) : QString());
 
+    // The footer is fitted to its text before the resizer records it, or
+    // the resizer would keep placing it with its template height.
+    SetupFooter();
+    InitResizing();
+
+    m_pUi->m_progress->setRange(1, 100);
+    m_pUi->m_progress->setValue(1);
+
     PutMemberValues();
+    // Putting the members back may show another entry than the one measured
+    // above; the length shown must be that of the command in the box.
+    ShowCommandLength(m_pUi->m_cbCommand->currentText());
+}
+
+void CVelquistDlg::SetupFooter()
+{
+    m_pFooter = CHyperLink::AttachTo(m_pUi->m_lblFooter);
+    m_pFooter->SetLinkTarget(HelpFilePath());
+    m_pFooter->SetUnderlineMode(CHyperLink::kUnderlineAlways);
+}
+
+QString CVelquistDlg::HelpFilePath() const
+{
+    const QFileInfo info(m_strExecutablePath);
+    if (info.suffix().compare(QLatin1String("exe"), Qt::CaseInsensitive) == 0)
+        return m_strExecutablePath.left(m_strExecutablePath.size() - 3) + QStringLiteral("pdf");
+    return m_strExecutablePath + QStringLiteral(".pdf");
 }
 
 void CVelquistDlg::OnDestroy()
@@ -115,10 +235,20 @@ void CVelquistDlg::OnDestroy()
     if (!m_bInitialised || m_bDestroyed)
         return;
     m_bDestroyed = true;
+    // The worker uses the session and appends to this window; both must
+    // outlive it.
+    m_tmProgress.stop();
+    WaitForWorker();
     if (m_bUseSettings) {
         SaveHistory(*m_pUi->m_cbCommand, HistoryFilePath(QStringLiteral("cfg")));
         SaveHistory(*m_pUi->m_cbResource, HistoryFilePath(QStringLiteral("type")));
         SaveSettings();
+    }
+    if (m_pInstrument) {
+        if (m_pInstrument->IsInstruConnected())
+            m_pInstrument->DisconnectInstru();
+        delete m_pInstrument;
+        m_pInstrument = nullptr;
     }
 }
 
@@ -226,6 +356,37 @@ bool CVelquistDlg::SaveHistory(CHistoryCombo& combo, const QString& strPath)
     return file.commit();
 }
 
+void CVelquistDlg::UpdateConnectionControls(bool bConnected)
+{
+    for (QWidget* pField : std::initializer_list<QWidget*>{m_pUi->m_cbResource, m_pUi->m_editTimeOut, m_pUi->m_chkOpc,
+                                                           m_pUi->m_chkEoi, m_pUi->m_chkAppendLF,
+                                                           m_pUi->m_chkAppendCR})
+        pField->setEnabled(!bConnected);
+    EnableCommandButtons(bConnected);
+    const QString strCaption = StringTable::Load(bConnected ? 114 : 113);
+    if (!strCaption.isEmpty())
+        m_pUi->m_btnConnect->setText(strCaption);
+    else
+        m_pUi->m_btnConnect->setText(bConnected ? QStringLiteral("Disonnec&t") : QStringLiteral("Connec&t"));
+}
+
+void CVelquistDlg::EnableCommandButtons(bool bEnable)
+{
+    for (QPushButton* pButton : {m_pUi->m_btnWrite, m_pUi->m_btnRead, m_pUi->m_btnAutomatic, m_pUi->m_btnGoToLocal,
+                                 m_pUi->m_btnRemote, m_pUi->m_btnIdn, m_pUi->m_btnStb, m_pUi->m_btnOpt,
+                                 m_pUi->m_btnCls, m_pUi->m_btnRst, m_pUi->m_btnSystErr})
+        pButton->setEnabled(bEnable);
+}
+
+void CVelquistDlg::EnableForWorker(bool bEnable)
+{
+    EnableCommandButtons(bEnable);
+    for (QPushButton* pButton :
+         {m_pUi->m_btnConnect, m_pUi->m_btnMore, m_pUi->m_btnCommandList, m_pUi->m_btnPlugins})
+        pButton->setEnabled(bEnable);
+    m_pUi->m_btnStop->setVisible(!bEnable);
+}
+
 void CVelquistDlg::ShowCommandLength(const QString& strText)
 {
     m_pUi->m_lblCommandLength->setText(StringTable::Format(116, {strText.size()}));
@@ -246,4 +407,73 @@ void CVelquistDlg::OnCommandSelChange(int nIndex)
 void CVelquistDlg::OnOpcClicked()
 {
     TakeControlValues();
+}
+
+CInstrumentVISA* CVelquistDlg::NewInstrument()
+{
+    return new CInstrumentVISA;
+}
+
+void CVelquistDlg::ShowMessage(const QString& strText)
+{
+    QMessageBox::warning(this, QLatin1String(CVelquistApp::kApplication), strText);
+}
+
+void CVelquistDlg::OnConnect()
+{
+    // A time-out out of range has been reported; connecting with the old
+    // value would not be what the user sees in the box.
+    if (!TakeControlValues())
+        return;
+
+    if (m_strResource.isEmpty()) {
+        ShowMessage(StringTable::Load(115));
+        m_pUi->m_cbResource->setFocus();
+        return;
+    }
+
+    if (m_pUi->m_cbResource->FindPrefix(m_strResource) < 0)
+        m_pUi->m_cbResource->PushEntry(m_strResource);
+
+    const int nInterface = m_pUi->m_cbInterface->currentIndex();
+    if (!m_pInstrument && nInterface != 0 && nInterface != 2)
+        m_pInstrument = NewInstrument();
+
+    if (m_pInstrument && m_pInstrument->IsInstruConnected()) {
+        m_pInstrument->DisconnectInstru();
+        delete m_pInstrument;
+        m_pInstrument = nullptr;
+    } else if (m_pInstrument) {
+        if (CCommandCodec::ToLatin1(m_strResource, m_szCommand)
+            && !m_pInstrument->SetInstrumentControl(m_szCommand.data(), m_nTimeOut))
+            ShowMessage(StringTable::Load(107));
+    }
+
+    UpdateConnectionControls(m_pInstrument && m_pInstrument->IsInstruConnected());
+    m_pUi->m_btnRead->setEnabled(false);
+    m_pUi->m_btnAutomatic->setEnabled(true);
+}
+
+bool CVelquistDlg::ConfirmClose()
+{
+    if (!m_pInstrument || !m_pInstrument->IsInstruConnected())
+        return true;
+    const bool bWorker = IsWorkerRunning();
+    const auto eAnswer =
+        QMessageBox::question(this, QLatin1String(CVelquistApp::kApplication), StringTable::Load(bWorker ? 105 : 104),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (eAnswer != QMessageBox::Yes)
+        return false;
+    m_pUi->m_progress->hide();
+    m_tmProgress.stop();
+    WaitForWorker();
+    return true;
+}
+
+void CVelquistDlg::reject()
+{
+    // The close box and Escape both end up here; neither may leave a
+    // connected session or a running read without asking.
+    if (ConfirmClose())
+        CDialogResize::reject();
 }

@@ -1,21 +1,34 @@
 #pragma once
 
-#include <QDialog>
-#include <QString>
+#include "DialogResize.h"
 
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <vector>
 
 class CHistoryCombo;
+class CHyperLink;
+class CInstrumentVISA;
+class QThread;
+class QTime;
 
 namespace Ui {
 class CVelquistDlg;
 }
 
-class CVelquistDlg : public QDialog
+class CVelquistDlg : public CDialogResize
 {
     Q_OBJECT
 
 public:
+    enum EDirection { kOutgoing, kIncoming };
+
     explicit CVelquistDlg(QWidget* pParent = nullptr);
     ~CVelquistDlg() override;
 
@@ -34,16 +47,55 @@ public:
     static bool LoadHistory(CHistoryCombo& combo, const QString& strPath);
     static bool SaveHistory(CHistoryCombo& combo, const QString& strPath);
 
+    // Connection and worker state of the controls.
+    void UpdateConnectionControls(bool bConnected);
+    void EnableCommandButtons(bool bEnable);
+    void EnableForWorker(bool bEnable);
     void ShowCommandLength(const QString& strText);
+
+    void OnConnect();
+    void OnWrite();
+    void OnRead();
+    void OnAutomatic();
+    void OnStop();
+
+    int WriteCurrentCommand();
+    int WriteText(const QString& strText, int nCount);
+    int ReadReply();
+    int StartReadWorker();
+    int RunCommandList(const QStringList& lstCommands);
+    void WaitForWorker();
+    bool IsWorkerRunning() const;
+
+    // Session history pane. Safe to call from the worker thread: the work is
+    // carried out on the window's thread.
+    void AppendHistory(const QString& strText, EDirection eDirection, int bLineBreak);
+    void ClearHistory();
+    void SaveHistoryAs();
+    QString HistoryText() const;
+
+    // The help document beside the executable ("velquist" -> "velquist.pdf").
+    QString HelpFilePath() const;
 
     // The history files sit beside this path; it is the running executable
     // unless a caller (a test) points it elsewhere before InitDialog.
     void SetExecutablePath(const QString& strPath) { m_strExecutablePath = strPath; }
     QString GetExecutablePath() const { return m_strExecutablePath; }
 
+    CInstrumentVISA* GetInstrument() const { return m_pInstrument; }
+    const std::vector<char>& GetReplyBuffer() const { return m_vecReply; }
+    unsigned int GetReplyLength() const { return m_nReplyLength; }
+
     static constexpr int kDefaultTimeOutMs = 10000;
     static constexpr int kMinTimeOutMs = 1;
     static constexpr int kMaxTimeOutMs = 1000000;
+    // The rich-text control's default text limit: the pane never holds more.
+    static constexpr int kHistoryLimit = 32767;
+    static constexpr int kFirstReadSize = 1024;
+    static constexpr int kCommandBufferSize = 2049;
+    static constexpr int kProgressTimerMs = 100;
+    // How long WaitForWorker sleeps between looks at the worker.
+    static constexpr int kWorkerPollMs = 100;
 
     // Filled by the command line before InitDialog, exchanged with the
     // controls afterwards.
@@ -56,16 +108,54 @@ public:
     int m_bAppendLF = 0;
     int m_bAppendCR = 0;
 
+protected:
+    const ResizeAnchor* GetResizeAnchors() const override;
+
+    // Tests substitute a session that records or scripts its calls.
+    virtual CInstrumentVISA* NewInstrument();
+    // Local time of day for the history lines.
+    virtual QTime CurrentTime() const;
+
+    void reject() override;
+
 private slots:
     void OnCommandEdited(const QString& strText);
     void OnCommandSelChange(int nIndex);
     void OnOpcClicked();
+    void OnProgressTimer();
 
 private:
+    void PlaceControls();
     void ApplyLanguageLayout();
+    void SetupFooter();
+    bool ConfirmClose();
+    void ShowMessage(const QString& strText);
+    // Runs fn on the window's thread and returns when it is done.
+    void RunOnUiThread(const std::function<void()>& fn);
+    void AppendHistoryOnUi(const QString& strText, EDirection eDirection, int bLineBreak);
+    void AppendAnswer();
+    int ReadAt(std::size_t uOffset, std::size_t uCount, int& nStatus);
+    void StartWorker(const std::function<void()>& fnWork);
+    void ReadWorker();
+    void CommandListWorker();
+    void FinishWorker();
 
     std::unique_ptr<Ui::CVelquistDlg> m_pUi;
+    CHyperLink* m_pFooter = nullptr;
     QString m_strExecutablePath;
     bool m_bInitialised = false;
     bool m_bDestroyed = false;
+
+    CInstrumentVISA* m_pInstrument = nullptr;
+    // The 8-bit command (or resource name); grows for commands longer than
+    // its initial 2049 bytes instead of cutting them.
+    std::vector<char> m_szCommand;
+    std::vector<char> m_vecReply;
+    unsigned int m_nReplyLength = 0;
+    QStringList m_saRunList;
+    QThread* m_pWorker = nullptr;
+    mutable QMutex m_csWorker;
+    // Auto-reset: the worker reads and clears it between commands.
+    std::atomic<bool> m_evStop{false};
+    QTimer m_tmProgress;
 };

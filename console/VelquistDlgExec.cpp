@@ -1,0 +1,269 @@
+// Writing commands, reading answers and the worker thread of the main window.
+#include "VelquistDlg.h"
+
+#include "ui_VelquistDlg.h"
+
+#include "CommandCodec.h"
+#include "HistoryCombo.h"
+#include "InstrumentVISA.h"
+
+#include <QCoreApplication>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <limits>
+#include <new>
+
+namespace {
+
+constexpr int kStatusComplete = 0;
+// VI_SUCCESS_TERM_CHAR: stream transports end every answer with the
+// termination character, so this is how a complete answer arrives there.
+constexpr int kStatusTermChar = 0x3FFF0005;
+// VI_SUCCESS_MAX_CNT: the buffer filled and more of the answer is to come.
+constexpr int kStatusMaxCount = 0x3FFF0006;
+
+const char* const kWriteError = "# Error: Failed to write command to the instrument";
+const char* const kReadError = "!!!!! Error: Failed to read data from the instrument !!!!!";
+const char* const kStopNotice = "Terminate the running thread. Please waitting ...";
+const char* const kAbortNotice = "User abort the operation.";
+
+} // namespace
+
+void CVelquistDlg::OnWrite()
+{
+    TakeControlValues();
+    const bool bPending = WriteCurrentCommand() && CCommandCodec::IsQuery(m_strCommand);
+    m_pUi->m_btnRead->setEnabled(bPending);
+    m_pUi->m_btnAutomatic->setEnabled(!bPending);
+}
+
+void CVelquistDlg::OnAutomatic()
+{
+    TakeControlValues();
+    if (WriteCurrentCommand() && CCommandCodec::IsQuery(m_strCommand))
+        StartReadWorker();
+}
+
+void CVelquistDlg::OnRead()
+{
+    StartReadWorker();
+}
+
+void CVelquistDlg::OnStop()
+{
+    m_pUi->m_btnStop->setEnabled(false);
+    AppendHistory(QLatin1String(kStopNotice), kOutgoing, 1);
+    m_evStop.store(true);
+    WaitForWorker();
+    m_pUi->m_btnStop->setEnabled(true);
+}
+
+int CVelquistDlg::WriteCurrentCommand()
+{
+    m_pUi->m_cbCommand->PushEntry(m_strCommand);
+    return WriteText(m_strCommand, m_strCommand.size());
+}
+
+int CVelquistDlg::WriteText(const QString& strText, int nCount)
+{
+    AppendHistory(strText, kOutgoing, 1);
+
+    // The buffer grows with the command, so a long command goes out whole
+    // instead of being cut or written past the end. A command that has no
+    // 8-bit form is a failed write, not one to log as sent.
+    if (CCommandCodec::ToLatin1(strText, m_szCommand)) {
+        // Only the text and its terminating zero exist to be sent.
+        const int nBytes = qBound(0, nCount, int(strText.size()) + 1);
+        const int nSend = CCommandCodec::AppendTerminators(m_szCommand, nBytes, m_bAppendCR != 0, m_bAppendLF != 0);
+        std::uint32_t uWritten = 0;
+        if (m_pInstrument && m_pInstrument->WriteCommand(m_szCommand.data(), nSend, uWritten))
+            return 1;
+    }
+    AppendHistory(QLatin1String(kWriteError), kOutgoing, 1);
+    AppendHistory(strText, kOutgoing, 1);
+    return 0;
+}
+
+int CVelquistDlg::ReadAt(std::size_t uOffset, std::size_t uCount, int& nStatus)
+{
+    std::uint32_t uRead = 0;
+    nStatus = m_pInstrument->ReadCommand(m_vecReply.data() + uOffset, std::int32_t(uCount), uRead);
+    m_nReplyLength += uRead;
+    return nStatus;
+}
+
+int CVelquistDlg::ReadReply()
+{
+    if (!m_pInstrument)
+        return 0;
+    try {
+        if (m_vecReply.size() < std::size_t(kFirstReadSize))
+            m_vecReply.resize(kFirstReadSize);
+        m_nReplyLength = 0;
+        int nStatus = 0;
+        ReadAt(0, m_vecReply.size(), nStatus);
+        for (;;) {
+            if (nStatus == kStatusComplete || nStatus == kStatusTermChar) {
+                if (m_nReplyLength >= m_vecReply.size())
+                    m_vecReply.resize(std::size_t(m_nReplyLength) + 1);
+                m_vecReply[m_nReplyLength] = '\0';
+                return 1;
+            }
+            if (nStatus != kStatusMaxCount)
+                return 0;
+            const std::size_t uSize = m_vecReply.size();
+            // One read may ask for at most 2 GiB - 1 bytes and the count of
+            // the whole answer must stay below 4 GiB: beyond that the answer
+            // is refused like one that does not fit into memory.
+            if (uSize > std::size_t(std::numeric_limits<std::int32_t>::max())
+                || 2 * uSize >= std::size_t(std::numeric_limits<unsigned int>::max()))
+                return 0;
+            m_vecReply.resize(2 * uSize);
+            ReadAt(uSize, uSize, nStatus);
+        }
+    } catch (const std::bad_alloc&) {
+        // The answer does not fit into memory: the read fails, the window lives.
+        return 0;
+    } catch (const std::length_error&) {
+        return 0;
+    }
+}
+
+bool CVelquistDlg::IsWorkerRunning() const
+{
+    QMutexLocker lock(&m_csWorker);
+    return m_pWorker != nullptr;
+}
+
+void CVelquistDlg::StartWorker(const std::function<void()>& fnWork)
+{
+    // The buttons go off before the thread exists, so a click already queued
+    // cannot start a second transfer on the same session.
+    EnableForWorker(false);
+    QThread* pThread = QThread::create(fnWork);
+    connect(pThread, &QThread::finished, pThread, &QObject::deleteLater);
+    {
+        // Recorded before it runs: the worker clears it as its last action.
+        QMutexLocker lock(&m_csWorker);
+        m_pWorker = pThread;
+    }
+    pThread->start();
+}
+
+int CVelquistDlg::StartReadWorker()
+{
+    if (IsWorkerRunning())
+        return 0;
+    StartWorker([this] { ReadWorker(); });
+    return IsWorkerRunning() ? 1 : 0;
+}
+
+void CVelquistDlg::RunOnUiThread(const std::function<void()>& fn)
+{
+    if (QThread::currentThread() == thread())
+        fn();
+    else
+        QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+}
+
+void CVelquistDlg::AppendAnswer()
+{
+    if (m_vecReply.empty())
+        return;
+    // The pane holds at most kHistoryLimit characters, so widening more of
+    // a huge answer would only cost time.
+    AppendHistory(CCommandCodec::WidenAnswer(m_vecReply.data(), m_nReplyLength, kHistoryLimit), kIncoming, 1);
+}
+
+void CVelquistDlg::FinishWorker()
+{
+    RunOnUiThread([this] {
+        EnableForWorker(true);
+        m_tmProgress.stop();
+        m_pUi->m_progress->setValue(1);
+        m_pUi->m_progress->hide();
+    });
+}
+
+void CVelquistDlg::ReadWorker()
+{
+    if (m_pInstrument) {
+        RunOnUiThread([this] {
+            EnableForWorker(false);
+            m_tmProgress.start();
+            m_pUi->m_btnStop->hide();
+        });
+        if (ReadReply())
+            AppendAnswer();
+        else
+            AppendHistory(QLatin1String(kReadError), kIncoming, 1);
+        FinishWorker();
+    } else {
+        RunOnUiThread([this] { EnableForWorker(true); });
+    }
+    QMutexLocker lock(&m_csWorker);
+    m_pWorker = nullptr;
+}
+
+int CVelquistDlg::RunCommandList(const QStringList& lstCommands)
+{
+    if (IsWorkerRunning() || lstCommands.isEmpty())
+        return 0;
+    m_saRunList = lstCommands;
+    StartWorker([this] { CommandListWorker(); });
+    return IsWorkerRunning() ? 1 : 0;
+}
+
+void CVelquistDlg::CommandListWorker()
+{
+    if (m_pInstrument) {
+        RunOnUiThread([this] {
+            EnableForWorker(false);
+            m_tmProgress.start();
+        });
+        int nResult = 0;
+        for (const QString& strEntry : qAsConst(m_saRunList)) {
+            if (!strEntry.isEmpty()) {
+                WriteText(strEntry, strEntry.size());
+                if (CCommandCodec::IsQuery(strEntry)) {
+                    if (ReadReply())
+                        AppendAnswer();
+                    else
+                        nResult = -1;
+                }
+            }
+            if (m_evStop.exchange(false)) {
+                AppendHistory(QLatin1String(kAbortNotice), kIncoming, 1);
+                break;
+            }
+        }
+        FinishWorker();
+        if (nResult == -1)
+            AppendHistory(QLatin1String(kReadError), kIncoming, 1);
+    } else {
+        RunOnUiThread([this] { EnableForWorker(true); });
+    }
+    QMutexLocker lock(&m_csWorker);
+    m_pWorker = nullptr;
+}
+
+void CVelquistDlg::WaitForWorker()
+{
+    if (!IsWorkerRunning())
+        return;
+    // The worker's control changes and history lines are carried out by
+    // this thread, so it must keep handling events while it waits.
+    QCoreApplication::processEvents();
+    while (IsWorkerRunning()) {
+        QThread::msleep(kWorkerPollMs);
+        QCoreApplication::processEvents();
+    }
+}
+
+void CVelquistDlg::OnProgressTimer()
+{
+    m_pUi->m_progress->show();
+    const int nPos = m_pUi->m_progress->value();
+    m_pUi->m_progress->setValue(nPos >= 100 ? 1 : qMin(nPos + 2, 100));
+}

@@ -13,23 +13,22 @@ namespace {
 constexpr int kPollMs = 200;
 }
 
-bool RpcSendRecord(int nFd, const xdr_bytes& baBody)
+bool RpcSendRecord(int nFd, const xdr_bytes& baBody, const std::string& strTail)
 {
-    const uint32_t uMark = static_cast<uint32_t>(baBody.size()) | rpc_last_fragment;
+    const uint32_t uMark = static_cast<uint32_t>(baBody.size() + strTail.size()) | rpc_last_fragment;
     uint8_t aHeader[4] = {uint8_t(uMark >> 24), uint8_t(uMark >> 16), uint8_t(uMark >> 8), uint8_t(uMark)};
-    size_t nHeaderLeft = 4, nBodyLeft = baBody.size();
-    while (nHeaderLeft + nBodyLeft > 0) {
-        iovec aIov[2];
-        int nIov = 0;
-        if (nHeaderLeft) {
-            aIov[nIov++] = {aHeader + 4 - nHeaderLeft, nHeaderLeft};
-        }
-        if (nBodyLeft) {
-            aIov[nIov++] = {const_cast<uint8_t*>(baBody.data()) + baBody.size() - nBodyLeft, nBodyLeft};
+    iovec aIov[3] = {{aHeader, 4},
+                     {const_cast<uint8_t*>(baBody.data()), baBody.size()},
+                     {const_cast<char*>(strTail.data()), strTail.size()}};
+    size_t nFirst = 0;
+    while (nFirst < 3) {
+        if (aIov[nFirst].iov_len == 0) {
+            ++nFirst;
+            continue;
         }
         msghdr msg{};
-        msg.msg_iov = aIov;
-        msg.msg_iovlen = static_cast<size_t>(nIov);
+        msg.msg_iov = aIov + nFirst;
+        msg.msg_iovlen = 3 - nFirst;
         const ssize_t nSent = ::sendmsg(nFd, &msg, MSG_NOSIGNAL);
         if (nSent < 0) {
             if (errno == EINTR)
@@ -37,9 +36,14 @@ bool RpcSendRecord(int nFd, const xdr_bytes& baBody)
             return false;
         }
         size_t n = static_cast<size_t>(nSent);
-        const size_t nFromHeader = std::min(n, nHeaderLeft);
-        nHeaderLeft -= nFromHeader;
-        nBodyLeft -= n - nFromHeader;
+        while (n > 0 && nFirst < 3) {
+            const size_t nPart = std::min(n, aIov[nFirst].iov_len);
+            aIov[nFirst].iov_base = static_cast<char*>(aIov[nFirst].iov_base) + nPart;
+            aIov[nFirst].iov_len -= nPart;
+            n -= nPart;
+            if (aIov[nFirst].iov_len == 0)
+                ++nFirst;
+        }
     }
     return true;
 }
@@ -125,8 +129,9 @@ void CRpcTcpServer::Serve(SConnection& conn)
     std::vector<char> buf(256 * 1024);
     bool bOpen = true;
     while (bOpen && !m_bStop) {
-        const long nGot = SimSocket::Receive(conn.nFd, buf.data(), buf.size(), kPollMs);
-        if (nGot == -2)
+        // A blocking receive: Stop() shuts the socket down to end it.
+        const ssize_t nGot = ::recv(conn.nFd, buf.data(), buf.size(), 0);
+        if (nGot < 0 && errno == EINTR)
             continue;
         if (nGot <= 0)
             break;
@@ -162,9 +167,10 @@ void CRpcTcpServer::Serve(SConnection& conn)
                 break;
             }
             if (eAction == EAction::Reply || eAction == EAction::ReplyThenClose) {
-                if (!RpcSendRecord(conn.nFd, baReply))
+                if (!RpcSendRecord(conn.nFd, baReply, conn.strTail))
                     bOpen = false;
             }
+            conn.strTail.clear();
             if (eAction == EAction::Close || eAction == EAction::ReplyThenClose)
                 bOpen = false;
         }

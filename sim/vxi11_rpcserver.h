@@ -24,6 +24,9 @@ public:
         uint64_t uId = 0;
         std::atomic<bool> bDone{false};
         std::thread thread;
+        // Sent after the reply body as the end of the same record, so long
+        // read data is not copied into the body first; the handler pads it.
+        std::string strTail;
     };
 
     enum class EAction { Reply, NoReply, Close, ReplyThenClose };
@@ -61,5 +64,5 @@ private:
     uint64_t m_uNextId = 1;
 };
 
-// Sends one reply body as a single-fragment record.
-bool RpcSendRecord(int nFd, const xdr_bytes& baBody);
+// Sends one reply body, followed by strTail, as a single-fragment record.
+bool RpcSendRecord(int nFd, const xdr_bytes& baBody, const std::string& strTail = std::string());

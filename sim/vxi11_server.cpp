@@ -168,7 +168,37 @@ xdr_bytes CVxi11Server::CreateLink(SConnection& conn, xdr_reader& args, bool& bG
     return vxi11_encode(resp);
 }
 
-xdr_bytes CVxi11Server::DeviceRead(SLink& link, int nFd, const vxi11_read_parms& parms, EAction& eAction)
+bool CVxi11Server::TakePending(CDevice* pDevice, size_t nMax, std::string& strData, bool& bEnd)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    auto it = m_mapPending.find(pDevice);
+    if (it == m_mapPending.end())
+        return false;
+    SPending& pending = it->second;
+    const size_t nTake = std::min(nMax, pending.strData.size());
+    strData = pending.strData.substr(0, nTake);
+    pending.strData.erase(0, nTake);
+    bEnd = pending.bEnd && pending.strData.empty();
+    if (pending.strData.empty())
+        m_mapPending.erase(it);
+    return true;
+}
+
+void CVxi11Server::Park(CDevice* pDevice, const std::string& strData, bool bEnd)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        SPending& pending = m_mapPending[pDevice];
+        if (pending.strData.empty())
+            pending.bEnd = bEnd;
+        pending.strData.insert(0, strData);
+    }
+    // Readers already waiting inside the device must look here first.
+    pDevice->Wake();
+}
+
+xdr_bytes CVxi11Server::DeviceRead(SLink& link, int nFd, const vxi11_read_parms& parms, EAction& eAction,
+                                   std::string& strTail)
 {
     vxi11_read_resp resp;
     const size_t nMax = std::min(parms.request_size, kMaxReadReply);
@@ -179,69 +209,44 @@ xdr_bytes CVxi11Server::DeviceRead(SLink& link, int nFd, const vxi11_read_parms&
     CDevice* pDevice = link.pDevice.get();
     std::string strData;
     bool bEnd = false;
-    bool bFromPending = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mtx);
-        auto it = m_mapPending.find(pDevice);
-        if (it != m_mapPending.end()) {
-            SPending& pending = it->second;
-            const size_t nTake = std::min(nMax, pending.strData.size());
-            strData = pending.strData.substr(0, nTake);
-            pending.strData.erase(0, nTake);
-            bEnd = pending.bEnd && pending.strData.empty();
-            if (pending.strData.empty())
-                m_mapPending.erase(it);
-            bFromPending = true;
-        }
-    }
-    if (!bFromPending) {
-        // Wait in slices: a client that hung up must not leave a reader
-        // behind that would take the next answer meant for another link.
-        const auto tDeadline = CDevice::Clock::now() + WireTimeout(parms.io_timeout);
-        CDevice::SReadResult r;
-        bool bFirst = true;
-        for (;;) {
-            const auto tSlice = std::min(tDeadline, CDevice::Clock::now() + std::chrono::milliseconds(200));
-            r = pDevice->Read(nMax, tSlice, bFirst);
-            bFirst = false;
-            if (r.eStatus != CDevice::EReadStatus::TimedOut || CDevice::Clock::now() >= tDeadline)
-                break;
-            if (PeerGone(nFd) || IsStopping()) {
-                eAction = EAction::Close;
-                return {};
-            }
-        }
-        switch (r.eStatus) {
-        case CDevice::EReadStatus::Data:
+    // Wait in slices: a client that hung up must not leave a reader behind
+    // that would take the next answer meant for another link. Bytes parked
+    // by another link (see SPending) come first; readers are woken when
+    // some are parked.
+    const auto tDeadline = CDevice::Clock::now() + WireTimeout(parms.io_timeout);
+    bool bFirst = true;
+    for (;;) {
+        if (TakePending(pDevice, nMax, strData, bEnd))
+            break;
+        const auto tSlice = std::min(tDeadline, CDevice::Clock::now() + std::chrono::milliseconds(200));
+        CDevice::SReadResult r = pDevice->Read(nMax, tSlice, bFirst);
+        bFirst = false;
+        if (r.eStatus == CDevice::EReadStatus::Data) {
             if (PeerGone(nFd)) {
                 // Taken for a client that has gone meanwhile: keep it for
                 // the device's next reader instead of losing it.
-                std::lock_guard<std::mutex> lock(m_mtx);
-                SPending& pending = m_mapPending[pDevice];
-                if (pending.strData.empty())
-                    pending.bEnd = r.bEnd;
-                pending.strData.insert(0, r.strData);
+                Park(pDevice, r.strData, r.bEnd);
                 eAction = EAction::Close;
                 return {};
             }
             strData = std::move(r.strData);
             bEnd = r.bEnd;
+            if (pDevice->HangupRequested())
+                eAction = EAction::ReplyThenClose;
             break;
-        case CDevice::EReadStatus::TimedOut:
-            resp.error = vxi11_err_io_timeout;
-            return vxi11_encode(resp);
-        case CDevice::EReadStatus::Aborted:
-            resp.error = vxi11_err_abort;
-            return vxi11_encode(resp);
-        case CDevice::EReadStatus::Closed:
-            resp.error = vxi11_err_io;
-            return vxi11_encode(resp);
-        case CDevice::EReadStatus::HungUp:
+        }
+        if (r.eStatus == CDevice::EReadStatus::HungUp || IsStopping() || PeerGone(nFd)) {
             eAction = EAction::Close;
             return {};
         }
-        if (pDevice->HangupRequested())
-            eAction = EAction::ReplyThenClose;
+        if (r.eStatus == CDevice::EReadStatus::Closed) {
+            resp.error = vxi11_err_io;
+            return vxi11_encode(resp);
+        }
+        if (CDevice::Clock::now() >= tDeadline) {
+            resp.error = vxi11_err_io_timeout;
+            return vxi11_encode(resp);
+        }
     }
 
     if (parms.flags & vxi11_flag_termchrset) {
@@ -251,11 +256,7 @@ xdr_bytes CVxi11Server::DeviceRead(SLink& link, int nFd, const vxi11_read_parms&
             if (nPos + 1 < strData.size()) {
                 // The rest of the response waits for the next device_read,
                 // ahead of anything still inside the device.
-                std::lock_guard<std::mutex> lock(m_mtx);
-                SPending& pending = m_mapPending[pDevice];
-                if (pending.strData.empty())
-                    pending.bEnd = bEnd;
-                pending.strData.insert(0, strData, nPos + 1, std::string::npos);
+                Park(pDevice, strData.substr(nPos + 1), bEnd);
                 strData.resize(nPos + 1);
                 bEnd = false;
             }
@@ -265,9 +266,16 @@ xdr_bytes CVxi11Server::DeviceRead(SLink& link, int nFd, const vxi11_read_parms&
         resp.reason |= vxi11_reason_end;
     if (strData.size() == parms.request_size)
         resp.reason |= vxi11_reason_reqcnt;
-    resp.data = reinterpret_cast<const uint8_t*>(strData.data());
-    resp.size = strData.size();
-    return vxi11_encode(resp);
+    // The body ends with the opaque's length; the data itself and its XDR
+    // padding follow as the record's tail.
+    xdr_writer w;
+    w.put_i32(resp.error);
+    w.put_u32(resp.reason);
+    w.put_u32(static_cast<uint32_t>(strData.size()));
+    const size_t nPad = (4 - strData.size() % 4) % 4;
+    strData.append(nPad, '\0');
+    strTail = std::move(strData);
+    return std::move(w.buf);
 }
 
 CRpcTcpServer::EAction CVxi11Server::OnCall(SConnection& conn, const rpc_call_info& call, xdr_reader& args,
@@ -320,7 +328,7 @@ CRpcTcpServer::EAction CVxi11Server::OnCall(SConnection& conn, const rpc_call_in
         SLink* pLink = FindLink(conn, parms.lid);
         vxi11_read_resp resp;
         resp.error = pLink ? CheckLock(*pLink, parms.flags, parms.lock_timeout) : vxi11_err_invalid_link;
-        baResults = resp.error == vxi11_err_none ? DeviceRead(*pLink, conn.nFd, parms, eAction) : vxi11_encode(resp);
+        baResults = resp.error == vxi11_err_none ? DeviceRead(*pLink, conn.nFd, parms, eAction, conn.strTail) : vxi11_encode(resp);
         break;
     }
     case vxi11_device_readstb:

@@ -55,11 +55,14 @@ private:
     size_t MaxRecord() const override;
 
     xdr_bytes CreateLink(SConnection& conn, xdr_reader& args, bool& bGarbage);
-    xdr_bytes DeviceRead(SLink& link, int nFd, const vxi11_read_parms& parms, EAction& eAction);
+    xdr_bytes DeviceRead(SLink& link, int nFd, const vxi11_read_parms& parms, EAction& eAction,
+                         std::string& strTail);
     int32_t CheckLock(SLink& link, uint32_t uFlags, uint32_t uLockTimeout);
     SLink* FindLink(SConnection& conn, int32_t nLid);
     void ReleaseLink(SLink& link);
     void DropPending(CDevice* pDevice);
+    bool TakePending(CDevice* pDevice, size_t nMax, std::string& strData, bool& bEnd);
+    void Park(CDevice* pDevice, const std::string& strData, bool bEnd);
 
     std::shared_ptr<CDeviceRegistry> m_pRegistry;
     std::mutex m_mtx;

@@ -18,6 +18,7 @@
 namespace {
 constexpr size_t kInputChunk = 256 * 1024;
 constexpr size_t kMaxStale = 16;
+constexpr size_t kDirectThreshold = 64 * 1024;
 
 int poll_timeout_ms(rpc_client::clock::time_point deadline)
 {
@@ -54,6 +55,14 @@ void rpc_client::interrupt()
         ssize_t n = ::write(m_wake_fd, &one, sizeof one);
         (void)n;
     }
+    // Replies are awaited in a blocking recv (two system calls per round
+    // trip instead of four); only a shutdown wakes that. Without a call
+    // under way the connection stays whole for a polite destroy_link.
+    if (m_in_call) {
+        std::lock_guard<std::mutex> lock(m_fd_mutex);
+        if (m_fd >= 0)
+            ::shutdown(m_fd, SHUT_RDWR);
+    }
 }
 
 bool rpc_client::idle() const
@@ -73,9 +82,30 @@ void rpc_client::clear_interrupt()
 
 void rpc_client::close()
 {
+    std::lock_guard<std::mutex> lock(m_fd_mutex);
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+    m_rcvtimeo_ms = -1;
+}
+
+bool rpc_client::set_receive_timeout(clock::time_point deadline)
+{
+    // Waits longer than a second are cut into slices, so the option is not
+    // set again on every call of a steady exchange.
+    int want = 0;
+    if (deadline != clock::time_point::max()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now()).count();
+        if (left <= 0)
+            return false;
+        want = left > 1000 ? 1000 : static_cast<int>(left);
+    }
+    if (want != m_rcvtimeo_ms) {
+        timeval tv{want / 1000, (want % 1000) * 1000};
+        setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        m_rcvtimeo_ms = want;
+    }
+    return true;
 }
 
 void rpc_client::drop_connection()
@@ -126,7 +156,10 @@ rpc_call_result rpc_client::connect(const std::string &host, uint16_t port, cloc
 
     rpc_call_result result = rpc_call_refused;
     for (addrinfo *ai = list; ai; ai = ai->ai_next) {
-        m_fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+        {
+            std::lock_guard<std::mutex> lock(m_fd_mutex);
+            m_fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
+        }
         if (m_fd < 0)
             continue;
         int rc = ::connect(m_fd, ai->ai_addr, ai->ai_addrlen);
@@ -146,6 +179,7 @@ rpc_call_result rpc_client::connect(const std::string &host, uint16_t port, cloc
         if (rc == 0) {
             const int one = 1;
             setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            fcntl(m_fd, F_SETFL, fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
             char text[INET6_ADDRSTRLEN] = {};
             if (ai->ai_family == AF_INET)
                 inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in *>(ai->ai_addr)->sin_addr, text, sizeof text);
@@ -165,7 +199,7 @@ rpc_call_result rpc_client::send_all(const uint8_t *data, size_t n, clock::time_
 {
     size_t off = 0;
     while (off < n) {
-        const ssize_t k = ::send(m_fd, data + off, n - off, MSG_NOSIGNAL);
+        const ssize_t k = ::send(m_fd, data + off, n - off, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (k > 0) {
             off += size_t(k);
             continue;
@@ -206,29 +240,31 @@ rpc_call_result rpc_client::receive_record(clock::time_point deadline, xdr_bytes
         }
         if (m_aborted)
             return rpc_call_aborted;
-        const ssize_t k = ::recv(m_fd, m_inbuf.data(), m_inbuf.size(), 0);
+        if (!set_receive_timeout(deadline))
+            return rpc_call_timeout;
+        // Long read data goes from the socket straight into the record.
+        size_t direct_len = 0;
+        uint8_t *direct = m_assembler.fragment_left() >= kDirectThreshold ? m_assembler.direct_buffer(&direct_len)
+                                                                          : nullptr;
+        const ssize_t k = direct ? ::recv(m_fd, direct, direct_len, 0) : ::recv(m_fd, m_inbuf.data(), m_inbuf.size(), 0);
+        if (k > 0 && direct) {
+            if (m_assembler.direct_commit(size_t(k)) == rpc_record_assembler::record_ready) {
+                *record = m_assembler.take();
+                return rpc_call_ok;
+            }
+            continue;
+        }
         if (k > 0) {
             m_inpos = 0;
             m_inlen = size_t(k);
             continue;
         }
-        if (k == 0) {
-            drop_connection();
-            return rpc_call_conn_lost;
-        }
-        if (errno == EINTR)
+        if (k < 0 && errno == EINTR)
             continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            const wait_result w = wait_fd(POLLIN, deadline);
-            if (w == wait_ready)
-                continue;
-            if (w == wait_aborted)
-                return rpc_call_aborted;
-            if (w == wait_timeout)
-                return rpc_call_timeout;
-        }
+        if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !m_aborted)
+            continue;   // a slice of the receive time-out ended
         drop_connection();
-        return rpc_call_conn_lost;
+        return m_aborted ? rpc_call_aborted : rpc_call_conn_lost;
     }
 }
 
@@ -240,6 +276,12 @@ bool rpc_client::is_stale(uint32_t xid) const
 rpc_call_result rpc_client::call(uint32_t prog, uint32_t vers, uint32_t proc, const xdr_bytes &args,
                                  clock::time_point deadline, xdr_bytes *reply, size_t *results_offset)
 {
+    struct in_call_guard
+    {
+        std::atomic<bool> &flag;
+        explicit in_call_guard(std::atomic<bool> &f) : flag(f) { flag = true; }
+        ~in_call_guard() { flag = false; }
+    } guard(m_in_call);
     if (m_aborted)
         return rpc_call_aborted;
     if (m_fd < 0 || m_lost)

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <mutex>
 #include <string>
 
 // A blocking ONC RPC client over one TCP connection. Every wait is bounded
@@ -57,10 +58,15 @@ private:
     rpc_call_result receive_record(clock::time_point deadline, xdr_bytes *record);
     void drop_connection();
     bool is_stale(uint32_t xid) const;
+    bool set_receive_timeout(clock::time_point deadline);
 
     int m_fd = -1;
     int m_wake_fd = -1;
     std::atomic<bool> m_aborted{false};
+    std::atomic<bool> m_in_call{false};
+    // Guards m_fd against interrupt() shutting down a descriptor that is being closed.
+    std::mutex m_fd_mutex;
+    int m_rcvtimeo_ms = -1;
     uint32_t m_xid;
     rpc_record_assembler m_assembler;
     xdr_bytes m_inbuf;

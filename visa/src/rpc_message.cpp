@@ -1,6 +1,7 @@
 #include "rpc_message.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 // Opaque auth bodies are at most 400 bytes (RFC 5531).
@@ -44,16 +45,49 @@ rpc_record_assembler::result rpc_record_assembler::feed(const uint8_t *data, siz
             m_in_fragment = true;
         }
         const size_t take = std::min(m_frag_left, n - pos);
-        m_record.insert(m_record.end(), data + pos, data + pos + take);
+        if (m_direct) {
+            std::memcpy(m_record.data() + m_direct_pos, data + pos, take);
+            m_direct_pos += take;
+        } else {
+            m_record.insert(m_record.end(), data + pos, data + pos + take);
+        }
         pos += take;
         m_frag_left -= take;
         if (m_frag_left)
             break;
         m_in_fragment = false;
+        m_direct = false;
         if (m_last)
             m_ready = true;
     }
     *consumed = pos;
+    return m_ready ? record_ready : need_more;
+}
+
+uint8_t *rpc_record_assembler::direct_buffer(size_t *n)
+{
+    *n = fragment_left();
+    if (*n == 0)
+        return nullptr;
+    if (!m_direct) {
+        m_direct_pos = m_record.size();
+        m_record.resize(m_record.size() + m_frag_left);
+        m_direct = true;
+    }
+    return m_record.data() + m_direct_pos;
+}
+
+rpc_record_assembler::result rpc_record_assembler::direct_commit(size_t n)
+{
+    n = std::min(n, m_frag_left);
+    m_direct_pos += n;
+    m_frag_left -= n;
+    if (m_frag_left == 0) {
+        m_direct = false;
+        m_in_fragment = false;
+        if (m_last)
+            m_ready = true;
+    }
     return m_ready ? record_ready : need_more;
 }
 
@@ -69,6 +103,8 @@ xdr_bytes rpc_record_assembler::take()
 void rpc_record_assembler::reset()
 {
     m_record.clear();
+    m_direct = false;
+    m_direct_pos = 0;
     m_header_have = 0;
     m_frag_left = 0;
     m_in_fragment = false;

@@ -41,6 +41,14 @@ public:
     void set_max_record(size_t n) { m_max = n; }
     bool in_record() const { return m_header_have != 0 || !m_record.empty() || m_frag_left != 0; }
 
+    // Bytes still missing from the fragment being received (0 between fragments).
+    size_t fragment_left() const { return m_in_fragment ? m_frag_left : 0; }
+    // Long fragment bodies can be received straight into the record: the
+    // rest of the fragment is allocated once (within max_record, as checked
+    // when its header arrived) and filled by direct_commit().
+    uint8_t *direct_buffer(size_t *n);
+    result direct_commit(size_t n);
+
 private:
     size_t m_max;
     xdr_bytes m_record;
@@ -50,6 +58,8 @@ private:
     bool m_in_fragment = false;
     bool m_last = false;
     bool m_ready = false;
+    bool m_direct = false;
+    size_t m_direct_pos = 0;
 };
 
 struct rpc_call_header

@@ -467,12 +467,13 @@ void CVisaVxi11Test::ServerHangsUp()
     QCOMPARE(Write(m_vi, "TEST:HANGup 10\n"), VI_SUCCESS);
     QByteArray baGot, baPart;
     ViStatus st = VI_SUCCESS;
+    QString strTrace;
     for (int i = 0; i < 4 && st >= VI_SUCCESS; ++i) {
         st = Read(m_vi, 100, baPart);
         baGot += baPart;
+        strTrace += QStringLiteral("%1:%2 ").arg(st, 0, 16).arg(baPart.size());
     }
-    QCOMPARE(st, VI_ERROR_CONN_LOST);
-    QCOMPARE(baGot.size(), 10);
+    QVERIFY2(st == VI_ERROR_CONN_LOST && baGot.size() == 10, qPrintable(strTrace));
     QCOMPARE(Write(m_vi, "*IDN?\n"), VI_ERROR_CONN_LOST);
     // The device stays hung up for every link until a device clear.
     const ViSession vi2 = Open();

@@ -25,8 +25,10 @@ cmake --build "$BUILD" --target velqsim visa velqbench -j2 >/dev/null
 
 SIM_OUT="$(mktemp)"
 SIM_PID=""
+SIM111_PID=""
 cleanup() {
   if [ -n "$SIM_PID" ]; then kill "$SIM_PID" 2>/dev/null || true; wait "$SIM_PID" 2>/dev/null || true; fi
+  if [ -n "$SIM111_PID" ]; then kill "$SIM111_PID" 2>/dev/null || true; wait "$SIM111_PID" 2>/dev/null || true; fi
   rm -f "$SIM_OUT"
 }
 trap cleanup EXIT
@@ -115,3 +117,44 @@ printf '  %-44s %12s %-6s\n' "*IDN? round trips per second (ours)" "${HISLIP_IDN
 report "libvelqvisa over SOCKET" "$HISLIP_IDN" "$OURS_IDN" "rt/s" ">= 0.9x"
 printf '  %-44s %12s %-6s\n' "bulk read of $BYTES bytes (ours)" "${HISLIP_BULK:-n/a}" "MiB/s"
 report "libvelqvisa over SOCKET" "$HISLIP_BULK" "$OURS_BULK" "MiB/s" ">= 0.9x"
+
+# VXI-11. lxi and pyvisa-py ask only the portmapper on port 111, so a second simulator serves
+# VXI-11 with its portmapper there (root, or a running rpcbind); ours is measured against it too.
+# Without port 111 ours is measured against the first simulator and the peers show n/a.
+SIM111_OUT="$(mktemp)"
+"$BUILD/bin/velqsim" --socket-port 0 --hislip-port 0 --vxi11-port 0 --portmapper-port 111 >"$SIM111_OUT" 2>/dev/null &
+SIM111_PID=$!
+for _ in $(seq 300); do
+  grep -qx READY "$SIM111_OUT" && break
+  sleep 0.1
+done
+if [ "$(awk '$1 == "PORTMAPPER" { print $2; exit }' "$SIM111_OUT")" = 111 ]; then
+  VXI11_PM=111
+else
+  VXI11_PM="$(sim_port PORTMAPPER)"
+  kill "$SIM111_PID" 2>/dev/null || true; wait "$SIM111_PID" 2>/dev/null || true; SIM111_PID=""
+fi
+rm -f "$SIM111_OUT"
+VXI11_RSRC="TCPIP0::127.0.0.1::INSTR"
+measure_visa_vxi11_idn()  { VELQ_VXI11_PORTMAPPER_PORT="$VXI11_PM" "$BUILD/bin/velqbench" visa-idn "$VXI11_RSRC" "$COUNT" | result; }
+measure_visa_vxi11_bulk() { VELQ_VXI11_PORTMAPPER_PORT="$VXI11_PM" "$BUILD/bin/velqbench" visa-bulk "$VXI11_RSRC" "$BYTES" | result; }
+measure_lxi_vxi11_idn() {
+  [ "$VXI11_PM" = 111 ] && command -v lxi >/dev/null || return 0
+  lxi benchmark -a 127.0.0.1 -t 60 -c "$COUNT" 2>&1 | tr '\r' '\n' |
+    sed -n 's/^Result: *\([0-9.]*\) *requests\/second.*/\1/p' | head -n1
+}
+measure_pyvisa_py_vxi11_idn() {
+  [ "$VXI11_PM" = 111 ] || return 0
+  "$PYTHON" "$ROOT/bench/pyvisa_idn.py" @py "$VXI11_RSRC" "$((COUNT / 5))" | result
+}
+VXI11_IDN="$(best_of_3 measure_visa_vxi11_idn)"
+LXI_VXI11_IDN="$(best_of_3 measure_lxi_vxi11_idn)"
+PYVISA_PY_VXI11_IDN="$(best_of_3 measure_pyvisa_py_vxi11_idn)"
+VXI11_BULK="$(measure_visa_vxi11_bulk || true)"
+echo "*IDN? round trips per second over VXI-11 (portmapper on port $VXI11_PM)"
+printf '  %-44s %12s %-6s\n' "libvelqvisa (ours)" "${VXI11_IDN:-n/a}" "rt/s"
+report "lxi benchmark (liblxi, VXI-11)" "$VXI11_IDN" "$LXI_VXI11_IDN" "rt/s" ">= 1.0x"
+report "PyVISA + pyvisa-py" "$VXI11_IDN" "$PYVISA_PY_VXI11_IDN" "rt/s" ">= 5x"
+echo "Bulk read of $BYTES bytes (TEST:BLOCk?) over VXI-11"
+printf '  %-44s %12s %-6s\n' "viRead, doubling buffer, later reads (ours)" "${VXI11_BULK:-n/a}" "MiB/s"
+report "libvelqvisa over SOCKET" "$VXI11_BULK" "$OURS_BULK" "MiB/s" "for comparison"

@@ -220,9 +220,9 @@ int CInstrumentVISA::OpenSession()
     bool bFailed = false;
     {
         std::lock_guard<std::mutex> lock(s_mtxShared);
-        if (m_viDefaultRM != VI_NULL) {
-            m_viStatus = VI_SUCCESS;
-        } else {
+        // Reopening an open manager would orphan the old handle and the sessions other
+        // objects opened through it, so only a closed one is opened.
+        if (m_viDefaultRM == VI_NULL) {
             ViSession viRM = VI_NULL;
             m_viStatus = viOpenDefaultRM(&viRM);
             bFailed = m_viStatus < VI_SUCCESS;

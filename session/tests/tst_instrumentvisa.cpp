@@ -100,6 +100,7 @@ private slots:
     void hostOverloadOpensNetworkInstrument();
     void writeAfterHangUpFailsWithoutSignal();
     void errorHandlerDescribesStatus();
+    void managerFailureIsReported();
     void virtualTableOrder_data();
     void virtualTableOrder();
 
@@ -421,7 +422,7 @@ void TestInstrumentVisa::writeAfterHangUpFailsWithoutSignal()
     // QtTest's crash handler owns SIGPIPE in this process, so the load-time setting is
     // checked in a process of its own.
     QProcess probe;
-    probe.start(QCoreApplication::applicationDirPath() + QStringLiteral("/sigpipe_probe"), QStringList());
+    probe.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velqlink_probe"), {QStringLiteral("sigpipe")});
     QVERIFY2(probe.waitForFinished(60000), qPrintable(probe.errorString()));
     QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
     QCOMPARE(probe.exitCode(), 0);
@@ -454,6 +455,22 @@ void TestInstrumentVisa::errorHandlerDescribesStatus()
     QVERIFY(baText.size() > 0 && baText.size() < CInstrumentVISA::kErrorTextSize);
     QVERIFY(!baText.contains('\x7f'));
     inst.Describe(VI_ERROR_TMO, nullptr);
+}
+
+// Against a VISA library whose resource manager never opens (a stand-in found first
+// through LD_LIBRARY_PATH): one message per attempt, and the object stays usable.
+void TestInstrumentVisa::managerFailureIsReported()
+{
+    QProcess probe;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LD_LIBRARY_PATH"), QCoreApplication::applicationDirPath() + QStringLiteral("/fakevisa"));
+    probe.setProcessEnvironment(env);
+    probe.start(QCoreApplication::applicationDirPath() + QStringLiteral("/velqlink_probe"), {QStringLiteral("no-manager")});
+    QVERIFY2(probe.waitForFinished(60000), qPrintable(probe.errorString()));
+    QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(probe.exitCode(), 0);
+    // Only the first attempt ran before the probe installed its own hook.
+    QCOMPARE(probe.readAllStandardError(), QByteArray("Error: Failed to open default resource manager!\n"));
 }
 
 // Programs built against an older VelqLink call through fixed virtual table slots.

@@ -36,8 +36,13 @@ std::atomic<CInstrumentVISA::MessageHook> s_pMessageHook{&StderrMessage};
 
 void ShowMessage(const char* pszText)
 {
-    CInstrumentVISA::MessageHook pHook = s_pMessageHook.load();
-    pHook(QString::fromLatin1(pszText));
+    // The hook is the application's code; whatever it throws must not leave this library.
+    try {
+        CInstrumentVISA::MessageHook pHook = s_pMessageHook.load();
+        pHook(QString::fromLatin1(pszText));
+    } catch (...) {
+        StderrMessage(QString::fromLatin1(pszText));
+    }
 }
 
 // The socket layer's only process-wide setting on this platform: a write to a
@@ -68,6 +73,22 @@ const CSocketLayerInit s_socketLayerInit;
 
 } // namespace
 
+// Opens the shared manager unless it is open; s_mtxShared must be held. Reopening an
+// open manager would orphan its handle and the sessions other objects opened through
+// it. nStatus receives the status of an opening actually made.
+bool CInstrumentVISA::OpenManagerLocked(std::int32_t& nStatus)
+{
+    if (m_viDefaultRM != VI_NULL)
+        return true;
+    ViSession viRM = VI_NULL;
+    nStatus = viOpenDefaultRM(&viRM);
+    // A warning (positive status) still opens the manager; on failure the handle is not
+    // trusted, whatever the library left in it.
+    const bool bOpen = nStatus >= VI_SUCCESS;
+    m_viDefaultRM = bOpen ? viRM : VI_NULL;
+    return bOpen;
+}
+
 CInstrumentVISA::CInstrumentVISA()
     : m_viSession(VI_NULL), m_viStatus(VI_SUCCESS)
 {
@@ -75,13 +96,7 @@ CInstrumentVISA::CInstrumentVISA()
     {
         std::lock_guard<std::mutex> lock(s_mtxShared);
         ++m_iInstrument;
-        if (m_viDefaultRM == VI_NULL) {
-            ViSession viRM = VI_NULL;
-            m_viStatus = viOpenDefaultRM(&viRM);
-            // A warning (positive status) still opens the manager.
-            bFailed = m_viStatus < VI_SUCCESS;
-            m_viDefaultRM = bFailed ? VI_NULL : viRM;
-        }
+        bFailed = !OpenManagerLocked(m_viStatus);
     }
     // Outside the lock: the hook may run a modal event loop.
     if (bFailed)
@@ -217,19 +232,12 @@ int CInstrumentVISA::IsInstruConnected() const
 
 int CInstrumentVISA::OpenSession()
 {
-    bool bFailed = false;
+    bool bOpen = false;
     {
         std::lock_guard<std::mutex> lock(s_mtxShared);
-        // Reopening an open manager would orphan the old handle and the sessions other
-        // objects opened through it, so only a closed one is opened.
-        if (m_viDefaultRM == VI_NULL) {
-            ViSession viRM = VI_NULL;
-            m_viStatus = viOpenDefaultRM(&viRM);
-            bFailed = m_viStatus < VI_SUCCESS;
-            m_viDefaultRM = bFailed ? VI_NULL : viRM;
-        }
+        bOpen = OpenManagerLocked(m_viStatus);
     }
-    if (bFailed) {
+    if (!bOpen) {
         ShowMessage(kRmFailedText);
         return 0;
     }

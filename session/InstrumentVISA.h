@@ -92,5 +92,7 @@ protected:
     static std::uint32_t m_viDefaultRM;
 
 private:
+    static bool OpenManagerLocked(std::int32_t& nStatus);
+
     static unsigned int m_iInstrument;
 };

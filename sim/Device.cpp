@@ -23,6 +23,9 @@ enum EScanState {
     kIndefinite
 };
 
+const size_t kBacklogResponses = 1024;
+const uint64_t kBacklogBytes = 64ull * 1024 * 1024;
+
 const char kTextPattern[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 const uint64_t kTextPatternLength = sizeof kTextPattern - 1;
 
@@ -399,6 +402,20 @@ bool CDevice::HasPendingOutput() const
 {
     std::lock_guard<std::mutex> lock(m_mtx);
     return !m_lstOutput.empty();
+}
+
+bool CDevice::OutputBacklogged() const
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    if (m_lstOutput.size() >= kBacklogResponses)
+        return true;
+    // Generated test answers cost nothing until sent; only stored bytes count.
+    uint64_t uStored = 0;
+    for (const SResponse& resp : m_lstOutput) {
+        for (const SSegment& seg : resp.lstSegments)
+            uStored += seg.strBytes.size();
+    }
+    return uStored >= kBacklogBytes;
 }
 
 void CDevice::SetRemote(bool bRemote)

@@ -97,6 +97,9 @@ public:
     bool HasReadableOutput() const;
     // Readable or still delayed output: a peer that half-closed still gets it.
     bool HasPendingOutput() const;
+    // True while unread responses pile up (a peer that writes but never
+    // reads); stream servers stop reading input until it drains.
+    bool OutputBacklogged() const;
 
     // Remote/local state (&GTR, &GTL, VXI-11 device_remote/local, HiSLIP REN control).
     void SetRemote(bool bRemote);

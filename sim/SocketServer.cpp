@@ -12,6 +12,7 @@
 namespace {
 const int kPollMs = 200;
 const size_t kChunk = 64 * 1024;
+const size_t kMaxConnections = 128;
 }
 
 CSocketServer::CSocketServer(std::shared_ptr<CDeviceRegistry> pRegistry) : m_pRegistry(std::move(pRegistry)) {}
@@ -75,6 +76,14 @@ void CSocketServer::AcceptLoop()
         const int nFd = SimSocket::Accept(m_nListenFd, kPollMs);
         if (nFd < 0)
             continue;
+        std::unique_lock<std::mutex> lockCount(m_mtx);
+        if (m_lstConnections.size() >= kMaxConnections) {
+            // Two threads per client: refuse rather than exhaust the process.
+            lockCount.unlock();
+            ::close(nFd);
+            continue;
+        }
+        lockCount.unlock();
         SimSocket::SetNoDelay(nFd);
         auto pConn = std::make_unique<SConnection>();
         pConn->nFd = nFd;
@@ -92,6 +101,10 @@ void CSocketServer::ReaderLoop(SConnection* pConn)
 {
     std::string strBuffer(kChunk, '\0');
     while (!m_bStopping) {
+        if (pConn->pDevice->OutputBacklogged() && !pConn->bWriterDone) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
         const long nGot = SimSocket::Receive(pConn->nFd, &strBuffer[0], strBuffer.size(), kPollMs);
         if (nGot == -2)
             continue;

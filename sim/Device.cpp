@@ -1,10 +1,10 @@
 #include "Device.h"
 
-#include <algorithm>
-
 #include "InstrumentState.h"
 #include "ScpiEngine.h"
 #include "WireLog.h"
+
+#include <algorithm>
 
 namespace {
 

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "Device.h"
+
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-
-#include "Device.h"
 
 class CInstrumentState;
 class CWireLog;

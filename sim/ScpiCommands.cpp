@@ -1,10 +1,9 @@
 // The simulated instrument's command set, registered into CScpiEngine.
 #include "ScpiEngine.h"
 
-#include <chrono>
-#include <cstdio>
-
 #include "InstrumentState.h"
+
+#include <cstdio>
 
 namespace {
 

@@ -1,11 +1,10 @@
 #include "ScpiEngine.h"
 
+#include "InstrumentState.h"
+
 #include <cctype>
 #include <cmath>
-#include <cstring>
 #include <map>
-
-#include "InstrumentState.h"
 
 namespace {
 

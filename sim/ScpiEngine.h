@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Device.h"
+#include "ScpiParser.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -7,9 +10,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "Device.h"
-#include "ScpiParser.h"
 
 class CInstrumentState;
 

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "Server.h"
+
 #include <atomic>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
-
-#include "Server.h"
 
 class CDeviceRegistry;
 class CDevice;

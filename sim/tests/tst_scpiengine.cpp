@@ -85,6 +85,7 @@ private slots:
     void splitAnywhereGivesSameResult();
     void deviceClearDropsInputAndOutput();
     void hangupTextThenHungUp();
+    void inputAndOutputStayBounded();
 };
 
 void TestScpiEngine::commandForms_data()
@@ -411,6 +412,27 @@ void TestScpiEngine::hangupTextThenHungUp()
     QVERIFY(!r.bEnd);
     QCOMPARE(dev.Read(100, kWait).eStatus, CDevice::EReadStatus::HungUp);
     QVERIFY(dev.HangupRequested());
+}
+
+void TestScpiEngine::inputAndOutputStayBounded()
+{
+    CDevice& dev = NewDevice();
+    // A message that never ends is dropped with -363 once past the input
+    // limit; the exchange carries on with the next message.
+    const std::string strChunk(1024 * 1024, 'A');
+    for (int i = 0; i < 130; ++i)
+        dev.Write(strChunk, false);
+    QCOMPARE(Query(dev, "\n*OPC?"), QByteArray("1\n"));
+    QCOMPARE(FirstErrorCode(dev), -363);
+    QCOMPARE(FirstErrorCode(dev), 0);
+
+    // A peer that never reads makes the device report a backlog.
+    for (int i = 0; i < 1100; ++i)
+        Send(dev, "*OPC?");
+    QVERIFY(dev.OutputBacklogged());
+    for (int i = 0; i < 100; ++i)
+        QCOMPARE(TakeResponse(dev), QByteArray("1\n"));
+    QVERIFY(!dev.OutputBacklogged());
 }
 
 QTEST_GUILESS_MAIN(TestScpiEngine)

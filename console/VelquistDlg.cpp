@@ -69,6 +69,9 @@ CVelquistDlg::CVelquistDlg(QWidget* pParent)
     m_pUi->m_editTimeOut->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,7}")), m_pUi->m_editTimeOut));
 
+    // The template's list starts without a selection; only the settings
+    // path selects "VISA" in it.
+    m_pUi->m_cbInterface->setCurrentIndex(-1);
     m_pUi->m_editHistory->setUndoRedoEnabled(false);
     m_pUi->m_progress->setRange(1, 100);
     m_pUi->m_progress->setValue(1);

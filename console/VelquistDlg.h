@@ -82,6 +82,9 @@ public:
     void SetExecutablePath(const QString& strPath) { m_strExecutablePath = strPath; }
     QString GetExecutablePath() const { return m_strExecutablePath; }
 
+    // The close box and Escape: asks first while connected.
+    void reject() override;
+
     CInstrumentVISA* GetInstrument() const { return m_pInstrument; }
     const std::vector<char>& GetReplyBuffer() const { return m_vecReply; }
     unsigned int GetReplyLength() const { return m_nReplyLength; }
@@ -115,8 +118,6 @@ protected:
     virtual CInstrumentVISA* NewInstrument();
     // Local time of day for the history lines.
     virtual QTime CurrentTime() const;
-
-    void reject() override;
 
 private slots:
     void OnCommandEdited(const QString& strText);

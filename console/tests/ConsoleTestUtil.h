@@ -1,0 +1,123 @@
+#pragma once
+
+#include "InstrumentVISA.h"
+#include "VelquistDlg.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QPushButton>
+#include <QTime>
+#include <QTimer>
+
+#include <vector>
+
+// A session that notes the size of every read it is asked for.
+class CRecordingInstrument : public CInstrumentVISA
+{
+public:
+    int ReadCommand(char* pBuffer, std::int32_t nSize, std::uint32_t& uRead) override
+    {
+        {
+            QMutexLocker lock(&m_mtx);
+            m_lstReadSizes.push_back(nSize);
+        }
+        return CInstrumentVISA::ReadCommand(pBuffer, nSize, uRead);
+    }
+    std::vector<int> ReadSizes() const
+    {
+        QMutexLocker lock(&m_mtx);
+        return m_lstReadSizes;
+    }
+
+private:
+    mutable QMutex m_mtx;
+    std::vector<int> m_lstReadSizes;
+};
+
+// The main window with a recording session, a settable clock and no
+// settings store or history files.
+class CTestDlg : public CVelquistDlg
+{
+public:
+    explicit CTestDlg(const QString& strResource = QString())
+    {
+        m_bUseSettings = 0;
+        m_strResource = strResource;
+    }
+    CRecordingInstrument* Recorder() const { return static_cast<CRecordingInstrument*>(GetInstrument()); }
+    QTime m_timeFixed;
+    int m_nCreated = 0;
+
+    template <typename T>
+    T* Child(const char* pszName) const
+    {
+        T* pChild = findChild<T*>(QLatin1String(pszName));
+        if (!pChild)
+            qFatal("missing control %s", pszName);
+        return pChild;
+    }
+
+protected:
+    CInstrumentVISA* NewInstrument() override
+    {
+        ++m_nCreated;
+        return new CRecordingInstrument;
+    }
+    QTime CurrentTime() const override { return m_timeFixed.isValid() ? m_timeFixed : CVelquistDlg::CurrentTime(); }
+};
+
+// Answers the modal message boxes and file dialogs a test provokes, as a
+// person would, and remembers what they said.
+class CModalAnswerer : public QObject
+{
+public:
+    explicit CModalAnswerer(QMessageBox::StandardButton eButton = QMessageBox::Ok)
+        : m_eButton(eButton)
+    {
+        connect(&m_tmPoll, &QTimer::timeout, this, &CModalAnswerer::Poll);
+        m_tmPoll.start(20);
+    }
+
+    QMessageBox::StandardButton m_eButton;
+    // Empty: file dialogs are cancelled; else the file a dialog is given.
+    QString m_strSaveAs;
+    QStringList m_lstTexts;
+    QStringList m_lstFileDialogNames;
+
+private:
+    void Poll()
+    {
+        QWidget* pModal = QApplication::activeModalWidget();
+        if (auto* pBox = qobject_cast<QMessageBox*>(pModal)) {
+            m_lstTexts << pBox->text();
+            if (QAbstractButton* pButton = pBox->button(m_eButton))
+                pButton->click();
+            else
+                pBox->reject();
+        } else if (auto* pFiles = qobject_cast<QFileDialog*>(pModal)) {
+            m_lstFileDialogNames << pFiles->selectedFiles().value(0);
+            if (m_strSaveAs.isEmpty()) {
+                pFiles->reject();
+            } else {
+                pFiles->selectFile(m_strSaveAs);
+                static_cast<QDialog*>(pFiles)->accept();
+            }
+        }
+    }
+
+    QTimer m_tmPoll;
+};
+
+inline QStringList ReadWireLog(const QString& strPath)
+{
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}

@@ -13,6 +13,7 @@ namespace {
 
 // One device_read reply carries at most this much, whatever was asked.
 constexpr uint32_t kMaxReadReply = 8u << 20;
+constexpr size_t kMaxLinksPerConnection = 64;
 
 bool PeerGone(int nFd)
 {
@@ -152,6 +153,11 @@ xdr_bytes CVxi11Server::CreateLink(SConnection& conn, xdr_reader& args, bool& bG
     link.pDevice = m_pRegistry->Get(parms.device);
     {
         std::lock_guard<std::mutex> lock(m_mtx);
+        // A client looping on create_link must not grow the table without end.
+        if (m_mapLinks[conn.uId].size() >= kMaxLinksPerConnection) {
+            resp.error = vxi11_err_out_of_resources;
+            return vxi11_encode(resp);
+        }
         resp.lid = m_nNextLid;
         // Link ids wrap within the positive range and skip any still in use.
         m_nNextLid = m_nNextLid == 0x7FFFFFFF ? 1 : m_nNextLid + 1;

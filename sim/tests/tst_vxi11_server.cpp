@@ -191,6 +191,7 @@ private slots:
     void CreateLinkNames_data();
     void CreateLinkNames();
     void LocksDieWithTheirConnection();
+    void LinksPerConnectionAreBounded();
     void OversizedRecordClosesConnection();
 
 private:
@@ -425,6 +426,22 @@ void CVxi11ServerTest::LocksDieWithTheirConnection()
     int32_t nLidC = 0;
     QCOMPARE(CreateLink(c, "inst0", &nLidC), int32_t(vxi11_err_none));
     QCOMPARE(Lock(c, nLidC, 0), int32_t(vxi11_err_none));
+}
+
+void CVxi11ServerTest::LinksPerConnectionAreBounded()
+{
+    CRawRpc rpc(m_pCore->Port(), false);
+    int nCreated = 0;
+    int32_t nError = vxi11_err_none;
+    while (nError == vxi11_err_none && nCreated < 1000) {
+        nError = CreateLink(rpc, "inst0");
+        nCreated += nError == vxi11_err_none;
+    }
+    QCOMPARE(nError, int32_t(vxi11_err_out_of_resources));
+    QVERIFY(nCreated >= 16);
+    // A new connection has room of its own.
+    CRawRpc other(m_pCore->Port(), false);
+    QCOMPARE(CreateLink(other, "inst0"), int32_t(vxi11_err_none));
 }
 
 void CVxi11ServerTest::OversizedRecordClosesConnection()

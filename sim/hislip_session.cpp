@@ -281,36 +281,68 @@ uint8_t CHislipSession::StatusByte(uint32_t uMessageId)
     return static_cast<uint8_t>((uStb & ~kMav) | (bMav ? kMav : 0));
 }
 
-void CHislipSession::SendPendingInterrupt()
+uint32_t CHislipSession::ClientMessageId(uint32_t uSerial) const
 {
-    std::unique_lock<std::mutex> guard(m_stateMtx);
-    if (!m_bInterruptPending)
-        return;
-    m_bInterruptPending = false;
-    const uint32_t uTag = m_uInterruptTag;
-    guard.unlock();
-    SendSync(HISLIP_INTERRUPTED, 0, uTag, nullptr, 0);
-    SendAsync(HISLIP_ASYNC_INTERRUPTED, 0, uTag);
+    return m_auClientIds[uSerial % kIdRing].load();
 }
 
-bool CHislipSession::SendAnswer(const CDevice::SReadResult& result, uint64_t uGeneration)
+bool CHislipSession::IsStale(uint32_t uSerial) const
 {
-    if (result.strData.empty())
-        return true;
+    return static_cast<int32_t>(uSerial - m_uFirstValidSerial.load()) < 0;
+}
+
+void CHislipSession::SendPendingInterruptLocked()
+{
+    uint32_t uSerial;
+    {
+        std::lock_guard<std::mutex> guard(m_stateMtx);
+        if (!m_bInterruptPending)
+            return;
+        m_bInterruptPending = false;
+        uSerial = m_uInterruptTag;
+    }
+    if (IsStale(uSerial))
+        return;
+    const uint32_t uId = ClientMessageId(uSerial);
+    SendFrame(m_nSyncFd, HISLIP_INTERRUPTED, 0, uId, nullptr, 0);
+    SendAsync(HISLIP_ASYNC_INTERRUPTED, 0, uId);
+}
+
+void CHislipSession::SendPendingInterrupt()
+{
     std::lock_guard<std::mutex> guard(m_syncSendMtx);
-    if (uGeneration != m_uGeneration || m_bClearing)
-        return true; // made obsolete by a device clear
+    SendPendingInterruptLocked();
+}
+
+bool CHislipSession::SendAnswer(const CDevice::SReadResult& result)
+{
+    {
+        // The device reports an interruption only after its lock is released,
+        // by which time the new message's answer may be readable already:
+        // wait until the device call that produced it has returned.
+        std::unique_lock<std::mutex> guard(m_stateMtx);
+        m_cvState.wait_for(guard, std::chrono::seconds(5), [&] {
+            return m_bClosing || static_cast<int32_t>(result.uTag - m_uCompletedSerial) <= 0;
+        });
+    }
+    std::lock_guard<std::mutex> guard(m_syncSendMtx);
+    // The interruption was recorded before the new message's answer existed,
+    // so it always goes out first.
+    SendPendingInterruptLocked();
+    if (result.strData.empty() || IsStale(result.uTag) || m_bClearing)
+        return true; // nothing, or made obsolete by a device clear
     {
         std::lock_guard<std::mutex> stateGuard(m_stateMtx);
         m_bMavSent = true;
     }
+    const uint32_t uId = ClientMessageId(result.uTag);
     const bool bEnd = result.bEnd && result.eStatus == CDevice::EReadStatus::Data;
     // The client may have lowered its limit while this read was waiting.
     const size_t nMax = static_cast<size_t>(m_uClientMaxPayload.load());
     for (size_t nPos = 0; nPos < result.strData.size(); nPos += nMax) {
         const size_t nLen = std::min(nMax, result.strData.size() - nPos);
         const bool bLast = nPos + nLen == result.strData.size();
-        if (!SendFrame(m_nSyncFd, bLast && bEnd ? HISLIP_DATA_END : HISLIP_DATA, 0, result.uTag,
+        if (!SendFrame(m_nSyncFd, bLast && bEnd ? HISLIP_DATA_END : HISLIP_DATA, 0, uId,
                        result.strData.data() + nPos, nLen)) {
             return false;
         }
@@ -334,12 +366,10 @@ void CHislipSession::AfterInput()
         }
         m_bSenderBusy = true;
     }
-    SendPendingInterrupt();
-    const uint64_t uGeneration = m_uGeneration;
     const CDevice::SReadResult result =
         m_pDevice->Read(static_cast<size_t>(m_uClientMaxPayload.load()), CDevice::Clock::now());
     if (result.eStatus == CDevice::EReadStatus::Data && result.bEnd) {
-        const bool bSent = SendAnswer(result, uGeneration);
+        const bool bSent = SendAnswer(result);
         {
             std::lock_guard<std::mutex> guard(m_ownMtx);
             m_bSenderBusy = false;
@@ -349,7 +379,7 @@ void CHislipSession::AfterInput()
         return;
     }
     if (result.eStatus == CDevice::EReadStatus::Data || result.eStatus == CDevice::EReadStatus::HungUp) {
-        if (!SendAnswer(result, uGeneration) || result.eStatus == CDevice::EReadStatus::HungUp) {
+        if (!SendAnswer(result) || result.eStatus == CDevice::EReadStatus::HungUp) {
             Shutdown();
             return;
         }
@@ -374,7 +404,6 @@ void CHislipSession::SenderLoop()
             if (m_bClosing)
                 return;
             SendPendingInterrupt();
-            const uint64_t uGeneration = m_uGeneration;
             const CDevice::SReadResult result =
                 m_pDevice->Read(static_cast<size_t>(m_uClientMaxPayload.load()), std::chrono::milliseconds(1000));
             if (result.eStatus == CDevice::EReadStatus::Closed)
@@ -390,7 +419,7 @@ void CHislipSession::SenderLoop()
             }
             if (result.eStatus == CDevice::EReadStatus::Aborted)
                 continue;
-            if (!SendAnswer(result, uGeneration) || result.eStatus == CDevice::EReadStatus::HungUp) {
+            if (!SendAnswer(result) || result.eStatus == CDevice::EReadStatus::HungUp) {
                 Shutdown();
                 return;
             }
@@ -417,8 +446,14 @@ bool CHislipSession::HandleSyncMessage(CReader& reader, const hislip_header& hdr
         std::string strData(static_cast<size_t>(hdr.length), '\0');
         if (!reader.ReadExact(&strData[0], strData.size()))
             return false;
-        if (m_bClearing)
-            return true; // between AsyncDeviceClear and DeviceClearComplete input is dropped
+        uint32_t uSerial;
+        {
+            std::lock_guard<std::mutex> guard(m_serialMtx);
+            if (m_bClearing)
+                return true; // between AsyncDeviceClear and DeviceClearComplete input is dropped
+            uSerial = m_uNextSerial++;
+        }
+        m_auClientIds[uSerial % kIdRing] = hdr.param;
         // Another client's lock keeps our input queued until it is released.
         while (!m_server.Locks().WaitMayProceed(m_strDevice, m_uOwner, 200)) {
             if (m_bClosing)
@@ -430,7 +465,11 @@ bool CHislipSession::HandleSyncMessage(CReader& reader, const hislip_header& hdr
             std::lock_guard<std::mutex> guard(m_stateMtx);
             m_uLastReceivedId = hdr.param;
         }
-        m_pDevice->Write(strData.data(), strData.size(), hdr.type == HISLIP_DATA_END, hdr.param);
+        m_pDevice->Write(strData.data(), strData.size(), hdr.type == HISLIP_DATA_END, uSerial);
+        {
+            std::lock_guard<std::mutex> guard(m_stateMtx);
+            m_uCompletedSerial = uSerial;
+        }
         m_cvState.notify_all();
         AfterInput();
         return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -43,8 +44,11 @@ private:
     void SenderLoop();
     void AfterInput();
     void SendPendingInterrupt();
+    void SendPendingInterruptLocked();
     // false when the connection failed
-    bool SendAnswer(const CDevice::SReadResult& result, uint64_t uGeneration);
+    bool SendAnswer(const CDevice::SReadResult& result);
+    uint32_t ClientMessageId(uint32_t uSerial) const;
+    bool IsStale(uint32_t uSerial) const;
     bool SendSync(uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData, size_t nLen);
     bool SendAsync(uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData = nullptr,
                    size_t nLen = 0);
@@ -80,9 +84,15 @@ private:
     bool m_bSenderBusy = false;
     bool m_bHandoff = false;
 
-    // Answers taken from the device under an older generation were made
-    // obsolete by a device clear and are never sent.
-    std::atomic<uint64_t> m_uGeneration{0};
+    // Each message handed to the device gets a serial number of our own;
+    // answers carry it back. MessageIDs restart at every device clear, serials
+    // do not, so an answer to a message from before a clear is recognised
+    // wherever it was on its way.
+    static constexpr uint32_t kIdRing = 4096;
+    std::mutex m_serialMtx;
+    uint32_t m_uNextSerial = 1;
+    std::atomic<uint32_t> m_uFirstValidSerial{1};
+    std::array<std::atomic<uint32_t>, kIdRing> m_auClientIds{};
     std::atomic<bool> m_bClearing{false};
     std::atomic<uint64_t> m_uClientMaxPayload;
 
@@ -93,4 +103,5 @@ private:
     uint32_t m_uInterruptTag = 0;
     uint32_t m_uLastReceivedId;
     bool m_bRemoteEnable = true;
+    uint32_t m_uCompletedSerial = 0; // the last message whose device call has returned
 };

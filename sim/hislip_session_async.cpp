@@ -56,10 +56,12 @@ bool CHislipSession::HandleAsyncMessage(const hislip_header& hdr, const std::str
         GoRemoteIfEnabled();
         {
             // Under the send lock: an answer half-way out is finished first,
-            // later parts of it are never sent.
+            // and no answer to a message taken in before this point is sent
+            // afterwards, wherever it is on its way.
             std::lock_guard<std::mutex> guard(m_syncSendMtx);
+            std::lock_guard<std::mutex> serialGuard(m_serialMtx);
             m_bClearing = true;
-            ++m_uGeneration;
+            m_uFirstValidSerial = m_uNextSerial;
         }
         m_pDevice->Clear();
         m_pDevice->Wake();

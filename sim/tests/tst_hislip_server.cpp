@@ -320,7 +320,7 @@ void CHislipServerTest::NewMessageInterruptsPendingAnswer()
     session.SendData("TEST:DEL 2000;*IDN?\n");
     const uint32_t uSecond = session.SendData("*OPC?\n");
     const SFrame interrupted = session.pSync->Recv();
-    QCOMPARE(interrupted.nType, int(HISLIP_INTERRUPTED));
+    QVERIFY2(interrupted.nType == HISLIP_INTERRUPTED, interrupted.baPayload.constData());
     QCOMPARE(interrupted.uParam, uSecond);
     const SFrame asyncInterrupted = session.pAsync->Recv();
     QCOMPARE(asyncInterrupted.nType, int(HISLIP_ASYNC_INTERRUPTED));

@@ -7,7 +7,7 @@
 
 bool CCommandCodec::IsQuery(const QString& strCommand)
 {
-    return strCommand.indexOf(QLatin1Char('?')) > 0;
+    return strCommand.lastIndexOf(QLatin1Char('?')) > 0;
 }
 
 bool CCommandCodec::ToLatin1(const QString& strText, std::vector<char>& vecBuffer)

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMutex>
 #include <QMutexLocker>
@@ -105,7 +107,9 @@ private:
             if (m_strSaveAs.isEmpty()) {
                 pFiles->reject();
             } else {
-                pFiles->selectFile(m_strSaveAs);
+                // Typed into the name field, as a person would.
+                if (auto* pName = pFiles->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                    pName->setText(m_strSaveAs);
                 static_cast<QDialog*>(pFiles)->accept();
             }
         }

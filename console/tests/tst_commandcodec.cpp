@@ -1,0 +1,118 @@
+#include "CommandCodec.h"
+
+#include <QTime>
+#include <QtTest>
+
+class TestCommandCodec : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void isQuery_data();
+    void isQuery();
+    void wireBytes_data();
+    void wireBytes();
+    void timePrefix_data();
+    void timePrefix();
+    void widenAnswer_data();
+    void widenAnswer();
+};
+
+void TestCommandCodec::isQuery_data()
+{
+    QTest::addColumn<QString>("strCommand");
+    QTest::addColumn<bool>("bQuery");
+    QTest::newRow("*IDN?") << "*IDN?" << true;
+    QTest::newRow("? first only") << "?ABC" << false;
+    QTest::newRow("? first and later") << "?AB?" << true;
+    QTest::newRow("no ?") << "*RST" << false;
+    QTest::newRow("? inside a quoted argument") << "MMEM:NAME \"a?b\"" << true;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestCommandCodec::isQuery()
+{
+    QFETCH(QString, strCommand);
+    QFETCH(bool, bQuery);
+    QCOMPARE(CCommandCodec::IsQuery(strCommand), bQuery);
+}
+
+void TestCommandCodec::wireBytes_data()
+{
+    QTest::addColumn<QString>("strText");
+    QTest::addColumn<int>("nCount");
+    QTest::addColumn<bool>("bCR");
+    QTest::addColumn<bool>("bLF");
+    QTest::addColumn<bool>("bOk");
+    QTest::addColumn<QByteArray>("baSent");
+
+    QTest::newRow("plain") << "*RST" << 4 << false << false << true << QByteArray("*RST");
+    QTest::newRow("LF") << "*IDN?" << 5 << false << true << true << QByteArray("*IDN?\n");
+    QTest::newRow("CR before LF") << "*CLS" << 4 << true << true << true << QByteArray("*CLS\r\n");
+    QTest::newRow("fixed command sends its zero") << "*IDN?" << 6 << false << true << true
+                                                  << QByteArray("*IDN?\0\n", 7);
+    QTest::newRow("Latin-1 widest") << QString(QChar(0xFF)) << 1 << false << false << true << QByteArray("\xff");
+    QTest::newRow("beyond Latin-1 fails") << QString::fromUtf8("U=5\u03a9") << 4 << false << true << false
+                                          << QByteArray();
+    const QString strLong(5000, QLatin1Char('A'));
+    QTest::newRow("longer than the first buffer") << strLong << 5000 << true << true << true
+                                                  << QByteArray(5000, 'A') + "\r\n";
+}
+
+void TestCommandCodec::wireBytes()
+{
+    QFETCH(QString, strText);
+    QFETCH(int, nCount);
+    QFETCH(bool, bCR);
+    QFETCH(bool, bLF);
+    QFETCH(bool, bOk);
+    QFETCH(QByteArray, baSent);
+
+    std::vector<char> vecBuffer(2049, '\x55');
+    QCOMPARE(CCommandCodec::ToLatin1(strText, vecBuffer), bOk);
+    if (!bOk)
+        return;
+    const int nSend = CCommandCodec::AppendTerminators(vecBuffer, nCount, bCR, bLF);
+    QCOMPARE(QByteArray(vecBuffer.data(), nSend), baSent);
+    QCOMPARE(vecBuffer.at(std::size_t(nSend)), '\0');
+}
+
+void TestCommandCodec::timePrefix_data()
+{
+    QTest::addColumn<QTime>("time");
+    QTest::addColumn<QString>("strPrefix");
+    QTest::newRow("blank padded") << QTime(9, 5, 3, 42) << " 9: 5: 3  42 ";
+    QTest::newRow("two digits") << QTime(14, 5, 3, 42) << "14: 5: 3  42 ";
+    QTest::newRow("all wide") << QTime(23, 59, 59, 999) << "23:59:59 999 ";
+    QTest::newRow("midnight") << QTime(0, 0, 0, 0) << " 0: 0: 0   0 ";
+}
+
+void TestCommandCodec::timePrefix()
+{
+    QFETCH(QTime, time);
+    QFETCH(QString, strPrefix);
+    QCOMPARE(CCommandCodec::TimePrefix(time), strPrefix);
+}
+
+void TestCommandCodec::widenAnswer_data()
+{
+    QTest::addColumn<QByteArray>("baAnswer");
+    QTest::addColumn<int>("nMax");
+    QTest::addColumn<QString>("strText");
+    QTest::newRow("text") << QByteArray("ACME,1\n") << 100 << "ACME,1\n";
+    QTest::newRow("up to the first zero") << QByteArray("#13\0\1\2", 6) << 100 << "#13";
+    QTest::newRow("high bytes widen") << QByteArray("\xb5V\xe9") << 100 << QString::fromUtf8("\u00b5V\u00e9");
+    QTest::newRow("cut at the limit") << QByteArray(50, 'x') << 10 << QString(10, QLatin1Char('x'));
+    QTest::newRow("zero behind the limit") << QByteArray("abcdef\0", 7) << 3 << "abc";
+}
+
+void TestCommandCodec::widenAnswer()
+{
+    QFETCH(QByteArray, baAnswer);
+    QFETCH(int, nMax);
+    QFETCH(QString, strText);
+    QCOMPARE(CCommandCodec::WidenAnswer(baAnswer.constData(), std::size_t(baAnswer.size()), nMax), strText);
+}
+
+QTEST_GUILESS_MAIN(TestCommandCodec)
+#include "tst_commandcodec.moc"

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -167,6 +168,7 @@ private slots:
     void DeviceClearNegotiatesSynchronized();
     void MaximumMessageSize();
     void SessionsDoNotShareAnswers();
+    void SessionLimit();
     void LockTable_data();
     void LockTable();
 
@@ -398,6 +400,30 @@ void CHislipServerTest::SessionsDoNotShareAnswers()
         QCOMPARE(answer.nType, int(HISLIP_DATA_END));
         QCOMPARE(answer.baPayload.size(), 10 + i + 1);
     }
+}
+
+void CHislipServerTest::SessionLimit()
+{
+    std::vector<std::unique_ptr<CConn>> lstConns;
+    auto initialize = [&]() {
+        lstConns.push_back(std::make_unique<CConn>(m_pServer->Port()));
+        lstConns.back()->Send(Frame(HISLIP_INITIALIZE, 0, hislip_init_param(kHislipProtocolVersion, 0x5858), "hislip0"));
+        return lstConns.back()->Recv();
+    };
+    for (size_t i = 0; i < CHislipServer::kMaxSessions; ++i)
+        QCOMPARE(initialize().nType, int(HISLIP_INITIALIZE_RESPONSE));
+    const SFrame refused = initialize();
+    QCOMPARE(refused.nType, int(HISLIP_FATAL_ERROR));
+    QCOMPARE(refused.uControl, uint8_t(HISLIP_FATAL_MAX_CLIENTS));
+    // A client going away frees its place.
+    lstConns.erase(lstConns.begin());
+    int nType = -1;
+    for (int nTry = 0; nTry < 100 && nType != HISLIP_INITIALIZE_RESPONSE; ++nTry) {
+        if (nTry > 0)
+            QTest::qWait(100);
+        nType = initialize().nType;
+    }
+    QCOMPARE(nType, int(HISLIP_INITIALIZE_RESPONSE));
 }
 
 void CHislipServerTest::LockTable_data()

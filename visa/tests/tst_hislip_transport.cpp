@@ -108,6 +108,20 @@ public:
         return QByteArray("TCPIP0::127.0.0.1::hislip0,") + QByteArray::number(m_uPort) + "::INSTR";
     }
 
+    // Answers the Initialize with baReply (nothing at all when empty) and stops.
+    void RunInitReply(const QByteArray &baReply)
+    {
+        m_thread = std::thread([this, baReply] {
+            m_nSync = AcceptOne();
+            SFrame frame;
+            if (m_nSync < 0 || !RecvFrame(m_nSync, frame))
+                return;
+            if (!baReply.isEmpty())
+                SendSync(baReply);
+            WaitClosed();
+        });
+    }
+
     void Run(Script script)
     {
         m_thread = std::thread([this, script] {
@@ -226,6 +240,8 @@ private slots:
     void DeviceClearTransaction();
     void AsyncRequests();
     void CloseFromAnotherThreadEndsRead();
+    void OpenFailures_data();
+    void OpenFailures();
 
 private:
     ViSession Open(CFakePeer &peer);
@@ -622,6 +638,33 @@ void CHislipTransportTest::CloseFromAnotherThreadEndsRead()
     QVERIFY(timer.elapsed() < 10000);
     QVERIFY(readStatus < 0);
     peer.Join();
+}
+
+void CHislipTransportTest::OpenFailures_data()
+{
+    QTest::addColumn<QByteArray>("baReply");
+    QTest::addColumn<int>("nStatus");
+    QTest::newRow("too-many-clients") << Frame(HISLIP_FATAL_ERROR, HISLIP_FATAL_MAX_CLIENTS, 0, "busy")
+                                      << int(VI_ERROR_RSRC_BUSY);
+    QTest::newRow("refused-sequence") << Frame(HISLIP_FATAL_ERROR, HISLIP_FATAL_INVALID_INIT_SEQUENCE, 0, {})
+                                      << int(VI_ERROR_RSRC_NFOUND);
+    QTest::newRow("not-hislip") << QByteArray("SSH-2.0-OpenSSH\r\n") << int(VI_ERROR_RSRC_NFOUND);
+    QTest::newRow("wrong-message") << Frame(HISLIP_DATA_END, 0, 0, "hello") << int(VI_ERROR_RSRC_NFOUND);
+    QTest::newRow("silent-server") << QByteArray() << int(VI_ERROR_TMO);
+}
+
+void CHislipTransportTest::OpenFailures()
+{
+    QFETCH(QByteArray, baReply);
+    QFETCH(int, nStatus);
+    CFakePeer peer;
+    peer.RunInitReply(baReply);
+    ViSession vi = 12345;
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(viOpen(m_viRM, peer.Resource().constData(), VI_NO_LOCK, 500, &vi), ViStatus(nStatus));
+    QCOMPARE(vi, ViSession(VI_NULL));
+    QVERIFY(timer.elapsed() < 15000);
 }
 
 QTEST_GUILESS_MAIN(CHislipTransportTest)

@@ -115,38 +115,48 @@ void TestMainWindow::connectAndDisconnect()
 void TestMainWindow::connectRefused_data()
 {
     QTest::addColumn<QString>("strName");
-    QTest::addColumn<int>("nMessage");
+    QTest::addColumn<QString>("strTimeOut");
+    QTest::addColumn<QString>("strMessage");
     QTest::addColumn<bool>("bSessionObject");
 
+    const QString strFailed = StringTable::Load(107);
     // Port 1 on loopback: nothing listens there.
-    QTest::newRow("nothing listening") << "TCPIP0::127.0.0.1::1::SOCKET" << 107 << true;
-    QTest::newRow("malformed name") << "TCPIP0::::::" << 107 << true;
-    QTest::newRow("empty name") << "" << 115 << false;
+    QTest::newRow("nothing listening") << "TCPIP0::127.0.0.1::1::SOCKET" << "2000" << strFailed << true;
+    QTest::newRow("malformed name") << "TCPIP0::::::" << "2000" << strFailed << true;
+    QTest::newRow("empty name") << "" << "2000" << StringTable::Load(115) << false;
+    // Connecting with the previous time-out would not be what the box shows.
+    QTest::newRow("time-out out of range") << "" << "0" << "Please enter an integer between 1 and 1000000."
+                                           << false;
 }
 
 void TestMainWindow::connectRefused()
 {
     QFETCH(QString, strName);
-    QFETCH(int, nMessage);
+    QFETCH(QString, strTimeOut);
+    QFETCH(QString, strMessage);
     QFETCH(bool, bSessionObject);
 
     auto pDlg = NewDialog(m_strResource);
     auto* pResource = pDlg->Child<CHistoryCombo>("m_cbResource");
     const int nEntries = pResource->count();
-    pResource->setEditText(strName);
-    pDlg->Child<QLineEdit>("m_editTimeOut")->setText(QStringLiteral("2000"));
+    if (strTimeOut != QLatin1String("0"))
+        pResource->setEditText(strName);
+    pDlg->Child<QLineEdit>("m_editTimeOut")->setText(strTimeOut);
     pDlg->Child<QWidget>("m_btnWrite")->setFocus();
 
     CModalAnswerer answerer;
     QTest::mouseClick(pDlg->Child<QPushButton>("m_btnConnect"), Qt::LeftButton);
-    QCOMPARE(answerer.m_lstTexts, QStringList{StringTable::Load(nMessage)});
+    QCOMPARE(answerer.m_lstTexts, QStringList{strMessage});
     QCOMPARE(pDlg->GetInstrument() != nullptr, bSessionObject);
     if (pDlg->GetInstrument())
         QVERIFY(!pDlg->GetInstrument()->IsInstruConnected());
     for (const QString& strField : kConnectionFields)
         QVERIFY2(Enabled(*pDlg, qPrintable(strField)), qPrintable(strField));
     QCOMPARE(pDlg->Child<QPushButton>("m_btnConnect")->text(), QStringLiteral("Connec&t"));
-    if (strName.isEmpty()) {
+    if (strTimeOut == QLatin1String("0")) {
+        QCOMPARE(pResource->count(), nEntries);
+        QCOMPARE(pDlg->focusWidget(), pDlg->Child<QWidget>("m_editTimeOut"));
+    } else if (strName.isEmpty()) {
         QCOMPARE(pResource->count(), nEntries);
         QVERIFY(pDlg->focusWidget() == pResource || pDlg->focusWidget() == pResource->lineEdit());
     } else {

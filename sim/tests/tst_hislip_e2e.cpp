@@ -13,16 +13,7 @@ namespace {
 
 constexpr ViUInt32 kTimeOutMs = 20000;
 
-struct SReadStep
-{
-    ViUInt32 uCount;
-    ViStatus viStatus;
-    QByteArray baData;
-};
-
 } // namespace
-
-Q_DECLARE_METATYPE(QList<SReadStep>)
 
 class CHislipE2eTest : public QObject
 {
@@ -34,8 +25,6 @@ private slots:
     void init();
     void cleanup();
     void QueryIsLoggedByteForByte();
-    void ReadStatuses_data();
-    void ReadStatuses();
     void LargeMessagesSplitAndJoined();
     void DeviceClearMidAnswer();
     void StatusQueryReportsMav();
@@ -135,49 +124,6 @@ void CHislipE2eTest::QueryIsLoggedByteForByte()
     const QList<QByteArray> lstLines = log.readAll().split('\n');
     QVERIFY(lstLines.contains(QByteArray("*IDN?\\n")));
     QVERIFY(lstLines.contains(QByteArray("*IDN?")));
-}
-
-void CHislipE2eTest::ReadStatuses_data()
-{
-    QTest::addColumn<QByteArray>("baQuery");
-    QTest::addColumn<bool>("bTermChar");
-    QTest::addColumn<QList<SReadStep>>("lstSteps");
-
-    QTest::newRow("end") << QByteArray("*OPC?\n") << false << QList<SReadStep>{{100, VI_SUCCESS, "1\n"}};
-    QTest::newRow("max-cnt-then-end") << QByteArray("TEST:TEXT? 10\n") << false
-                                      << QList<SReadStep>{{4, VI_SUCCESS_MAX_CNT, ""}, {100, VI_SUCCESS, ""}};
-    QTest::newRow("buffer-filled-exactly") << QByteArray("*OPC?\n") << false << QList<SReadStep>{{2, VI_SUCCESS, "1\n"}};
-    // Block bytes run 0..255, so byte 10 of the payload is a line feed.
-    QTest::newRow("termchar-inside-block") << QByteArray("TEST:BLOC? 20\n") << true
-                                           << QList<SReadStep>{{100, VI_SUCCESS_TERM_CHAR, ""}, {100, VI_SUCCESS, ""}};
-    QTest::newRow("termchar-off-block-whole") << QByteArray("TEST:BLOC? 20\n") << false
-                                              << QList<SReadStep>{{100, VI_SUCCESS, ""}};
-}
-
-void CHislipE2eTest::ReadStatuses()
-{
-    QFETCH(QByteArray, baQuery);
-    QFETCH(bool, bTermChar);
-    QFETCH(QList<SReadStep>, lstSteps);
-    QCOMPARE(viSetAttribute(m_vi, VI_ATTR_TERMCHAR_EN, bTermChar ? VI_TRUE : VI_FALSE), VI_SUCCESS);
-    QCOMPARE(Write(m_vi, baQuery), VI_SUCCESS);
-    QByteArray baAll;
-    for (const SReadStep &step : lstSteps) {
-        QByteArray baGot;
-        QCOMPARE(Read(m_vi, step.uCount, &baGot), step.viStatus);
-        if (!step.baData.isEmpty())
-            QCOMPARE(baGot, step.baData);
-        baAll += baGot;
-    }
-    if (baQuery.startsWith("TEST:BLOC")) {
-        QByteArray baExpected = "#220";
-        for (int i = 0; i < 20; ++i)
-            baExpected += static_cast<char>(i);
-        QCOMPARE(baAll, baExpected + '\n');
-    } else if (baQuery.startsWith("TEST:TEXT")) {
-        QCOMPARE(baAll.size(), 11);
-        QVERIFY(baAll.endsWith('\n'));
-    }
 }
 
 void CHislipE2eTest::LargeMessagesSplitAndJoined()

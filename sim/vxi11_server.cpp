@@ -42,6 +42,7 @@ CVxi11Server::~CVxi11Server()
 
 bool CVxi11Server::Start(const std::string& strBindAddress, uint16_t uPort, std::string& strError)
 {
+    m_strAddress = strBindAddress;
     return Listen(strBindAddress, uPort, strError);
 }
 
@@ -61,7 +62,7 @@ void CVxi11Server::OnStopping()
 
 std::string CVxi11Server::AnnounceLine() const
 {
-    return "VXI11 " + std::to_string(ListenPort()) + " TCPIP0::127.0.0.1::INSTR";
+    return "VXI11 " + std::to_string(ListenPort()) + " TCPIP0::" + m_strAddress + "::INSTR";
 }
 
 size_t CVxi11Server::MaxRecord() const

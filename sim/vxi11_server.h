@@ -70,4 +70,5 @@ private:
     std::map<CDevice*, SPending> m_mapPending;
     std::set<std::shared_ptr<CDevice>> m_setDevices;
     int32_t m_nNextLid = 1;
+    std::string m_strAddress = "127.0.0.1";
 };

@@ -80,6 +80,8 @@ void PrintHelp()
     std::printf("\nOn start-up one line per server is printed as soon as it listens, e.g.\n"
                 "  SOCKET <port> TCPIP0::<address>::<port>::SOCKET\n"
                 "  HISLIP <port> TCPIP0::<address>::hislip0,<port>::INSTR\n"
+                "  PORTMAPPER <port>            (missing when no portmapper could be offered)\n"
+                "  VXI11 <port> TCPIP0::<address>::INSTR\n"
                 "followed by a line READY.\n"
                 "\nWire log: one line per received program message, nothing prefixed. The\n"
                 "message's bytes are escaped: printable ASCII other than backslash as is,\n"

@@ -11,6 +11,7 @@
 #include <QMutexLocker>
 #include <QThread>
 
+#include <algorithm>
 #include <limits>
 #include <new>
 
@@ -97,12 +98,17 @@ int CVelquistDlg::ReadReply()
 {
     if (!m_pInstrument)
         return 0;
+    constexpr std::size_t kMaxRequest = std::size_t(std::numeric_limits<std::int32_t>::max());
+    // The count of a whole answer is an unsigned 32-bit number.
+    constexpr std::size_t kMaxAnswer = std::size_t(std::numeric_limits<unsigned int>::max());
     try {
         if (m_vecReply.size() < std::size_t(kFirstReadSize))
             m_vecReply.resize(kFirstReadSize);
         m_nReplyLength = 0;
         int nStatus = 0;
-        ReadAt(0, m_vecReply.size(), nStatus);
+        // One read asks for at most 2 GiB - 1 bytes, so a buffer grown past
+        // that by an earlier answer is filled by several reads.
+        ReadAt(0, std::min(m_vecReply.size(), kMaxRequest), nStatus);
         for (;;) {
             if (nStatus == kStatusComplete || nStatus == kStatusTermChar) {
                 if (m_nReplyLength >= m_vecReply.size())
@@ -112,15 +118,18 @@ int CVelquistDlg::ReadReply()
             }
             if (nStatus != kStatusMaxCount)
                 return 0;
-            const std::size_t uSize = m_vecReply.size();
-            // One read may ask for at most 2 GiB - 1 bytes and the count of
-            // the whole answer must stay below 4 GiB: beyond that the answer
-            // is refused like one that does not fit into memory.
-            if (uSize > std::size_t(std::numeric_limits<std::int32_t>::max())
-                || 2 * uSize >= std::size_t(std::numeric_limits<unsigned int>::max()))
+            const std::size_t uFilled = m_nReplyLength;
+            if (uFilled >= m_vecReply.size()) {
+                // Beyond 4 GiB the answer is refused like one that does not
+                // fit into memory.
+                if (2 * m_vecReply.size() >= kMaxAnswer)
+                    return 0;
+                m_vecReply.resize(2 * m_vecReply.size());
+            }
+            ReadAt(uFilled, std::min(m_vecReply.size() - uFilled, kMaxRequest), nStatus);
+            // "Buffer full" without a byte would otherwise loop for ever.
+            if (nStatus == kStatusMaxCount && m_nReplyLength == uFilled)
                 return 0;
-            m_vecReply.resize(2 * uSize);
-            ReadAt(uSize, uSize, nStatus);
         }
     } catch (const std::bad_alloc&) {
         // The answer does not fit into memory: the read fails, the window lives.

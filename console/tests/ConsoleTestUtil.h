@@ -17,6 +17,8 @@
 #include <QTime>
 #include <QTimer>
 
+#include <atomic>
+#include <functional>
 #include <vector>
 
 // A session that notes the size of every read it is asked for.
@@ -42,6 +44,42 @@ private:
     std::vector<int> m_lstReadSizes;
 };
 
+// A session that needs no instrument: every write succeeds and every read
+// answers with the status given, filling nothing.
+class CScriptedInstrument : public CInstrumentVISA
+{
+public:
+    explicit CScriptedInstrument(int nReadStatus)
+        : m_nReadStatus(nReadStatus)
+    {
+    }
+    int WriteCommand(const char*, std::int32_t, std::uint32_t& uWritten) override
+    {
+        uWritten = 0;
+        return 1;
+    }
+    int ReadCommand(char*, std::int32_t, std::uint32_t& uRead) override
+    {
+        uRead = 0;
+        ++m_nReads;
+        return m_nReads > 1000 ? 0 : m_nReadStatus;
+    }
+    int SetInstrumentControl(const char*, int) override
+    {
+        m_bOpen = true;
+        return 1;
+    }
+    int DisconnectInstru() override
+    {
+        m_bOpen = false;
+        return 1;
+    }
+    int IsInstruConnected() const override { return m_bOpen ? 1 : 0; }
+    bool m_bOpen = false;
+    int m_nReadStatus;
+    std::atomic<int> m_nReads{0};
+};
+
 // The main window with a recording session, a settable clock and no
 // settings store or history files.
 class CTestDlg : public CVelquistDlg
@@ -52,6 +90,8 @@ public:
         m_bUseSettings = 0;
         m_strResource = strResource;
     }
+    // When set, sessions come from here instead.
+    std::function<CInstrumentVISA*()> m_fnNewInstrument;
     CRecordingInstrument* Recorder() const { return static_cast<CRecordingInstrument*>(GetInstrument()); }
     QTime m_timeFixed;
     int m_nCreated = 0;
@@ -69,6 +109,8 @@ protected:
     CInstrumentVISA* NewInstrument() override
     {
         ++m_nCreated;
+        if (m_fnNewInstrument)
+            return m_fnNewInstrument();
         return new CRecordingInstrument;
     }
     QTime CurrentTime() const override { return m_timeFixed.isValid() ? m_timeFixed : CVelquistDlg::CurrentTime(); }

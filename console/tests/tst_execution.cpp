@@ -49,6 +49,7 @@ private slots:
     void readFailures_data();
     void readFailures();
     void stopCommandList();
+    void bufferFullWithoutData();
     void hugeAnswerWithoutMemory();
     void historyLimit_data();
     void historyLimit();
@@ -270,6 +271,22 @@ void TestExecution::stopCommandList()
     QCOMPARE(NewWireLines(), lstSent);
     QVERIFY(pDlg->Child<QWidget>("m_btnStop")->isHidden());
     QVERIFY(pDlg->Child<QPushButton>("m_btnConnect")->isEnabled());
+}
+
+void TestExecution::bufferFullWithoutData()
+{
+    // A VISA library that keeps reporting a full buffer but delivers nothing.
+    CTestDlg dlg(QStringLiteral("ASRL1::INSTR"));
+    auto* pScripted = new CScriptedInstrument(0x3FFF0006);
+    dlg.m_fnNewInstrument = [pScripted] { return pScripted; };
+    dlg.InitDialog();
+    dlg.OnConnect();
+    QCOMPARE(dlg.GetInstrument(), pScripted);
+    SetCommand(dlg, QStringLiteral("*IDN?"));
+    dlg.OnAutomatic();
+    dlg.WaitForWorker();
+    QCOMPARE(HistoryLines(dlg).value(1), QStringLiteral("<<< ") + kReadError);
+    QCOMPARE(pScripted->m_nReads.load(), 2);
 }
 
 void TestExecution::hugeAnswerWithoutMemory()

@@ -174,7 +174,11 @@ ViStatus hislip_transport::async_transaction(const hislip_header &request, const
     ViStatus status = send_message(m_async, request, payload, deadline);
     if (status != VI_SUCCESS)
         return status == VI_ERROR_TMO || status == VI_ERROR_ABORT ? status : fail(status);
-    for (;;) {
+    for (unsigned messages = 0;; ++messages) {
+        if (messages > 0 && deadline.expired()) {
+            ++m_stale_async[response_type & 31];
+            return VI_ERROR_TMO;
+        }
         status = read_async_message(deadline, response);
         if (status == VI_ERROR_TMO) {
             // The answer may still come; the next transaction must not take it for its own.

@@ -174,6 +174,7 @@ ViStatus hislip_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, co
         return status;
     const hislip_deadline deadline(attrs.tmo_ms);
     ViUInt32 got = 0;
+    unsigned headers = 0;
 
     // END wins over the termination character when both fall on the last byte.
     auto message_complete = [this]() {
@@ -251,6 +252,11 @@ ViStatus hislip_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, co
             return finish(VI_SUCCESS); // an empty DataEnd
         m_in_message = false;
 
+        // A peer that keeps sending messages we drop never lets a wait time
+        // out, so the deadline is checked here too (not before the first
+        // header: a zero time-out still takes what has arrived).
+        if (headers++ > 0 && deadline.expired())
+            return finish(VI_ERROR_TMO);
         status = skip_sync_payload(deadline);
         if (status != VI_SUCCESS)
             return finish(status);
@@ -323,7 +329,9 @@ ViStatus hislip_transport::clear(const io_attrs &attrs)
     if (status != VI_SUCCESS)
         return status == VI_ERROR_TMO || status == VI_ERROR_ABORT ? status : fail(status);
     async_msg msg;
-    for (;;) {
+    for (unsigned dropped = 0;; ++dropped) {
+        if (dropped > 0 && deadline.expired())
+            return VI_ERROR_TMO;
         status = read_async_message(deadline, &msg);
         if (status != VI_SUCCESS)
             return status;
@@ -348,7 +356,9 @@ ViStatus hislip_transport::clear(const io_attrs &attrs)
         return status == VI_ERROR_TMO || status == VI_ERROR_ABORT ? status : fail(status);
 
     drop_response();
-    for (;;) {
+    for (unsigned dropped = 0;; ++dropped) {
+        if (dropped > 0 && deadline.expired())
+            return VI_ERROR_TMO;
         status = skip_sync_payload(deadline);
         if (status != VI_SUCCESS)
             return status;

@@ -114,7 +114,12 @@ public:
         pollfd pfd{m_nFd, POLLIN, 0};
         return ::poll(&pfd, 1, kWaitMs) > 0 && ::recv(m_nFd, &c, 1, 0) <= 0;
     }
-    bool IsOpen() const { return m_nFd >= 0; }
+    // Nothing arrives within nMs.
+    bool Quiet(int nMs)
+    {
+        pollfd pfd{m_nFd, POLLIN, 0};
+        return ::poll(&pfd, 1, nMs) == 0;
+    }
 
 private:
     int m_nFd = -1;
@@ -169,6 +174,7 @@ private slots:
     void MaximumMessageSize();
     void SessionsDoNotShareAnswers();
     void SessionLimit();
+    void LocksAcrossSessions();
     void LockTable_data();
     void LockTable();
 
@@ -267,6 +273,8 @@ void CHislipServerTest::HostileMessage_data()
                                         << int(HISLIP_ERR_UNRECOGNIZED_MSG_TYPE) << true;
     QTest::newRow("async-lock-bad-control") << true << Frame(HISLIP_ASYNC_LOCK, 7, 0) << int(HISLIP_ERROR)
                                             << int(HISLIP_ERR_UNRECOGNIZED_CONTROL) << true;
+    QTest::newRow("async-remote-local-bad-code") << true << Frame(HISLIP_ASYNC_REMOTE_LOCAL_CONTROL, 9, 0)
+                                                 << int(HISLIP_ERROR) << int(HISLIP_ERR_UNRECOGNIZED_CONTROL) << true;
     QTest::newRow("async-length-near-2^64") << true << Frame(HISLIP_ASYNC_STATUS_QUERY, 0, 0, {}, 1ULL << 63)
                                             << int(HISLIP_FATAL_ERROR) << int(HISLIP_FATAL_BAD_HEADER) << false;
 }
@@ -424,6 +432,40 @@ void CHislipServerTest::SessionLimit()
         nType = initialize().nType;
     }
     QCOMPARE(nType, int(HISLIP_INITIALIZE_RESPONSE));
+}
+
+void CHislipServerTest::LocksAcrossSessions()
+{
+    SSession holder;
+    SSession other;
+    QVERIFY(holder.Open(m_pServer->Port()));
+    QVERIFY(other.Open(m_pServer->Port()));
+    auto request = [](SSession &session, const QByteArray &baFrame, int nType) {
+        session.pAsync->Send(baFrame);
+        const SFrame reply = session.pAsync->Recv();
+        return reply.nType == nType ? int(reply.uControl) : -1000 - reply.nType;
+    };
+    QCOMPARE(request(holder, Frame(HISLIP_ASYNC_LOCK, HISLIP_LOCK_REQUEST, 0), HISLIP_ASYNC_LOCK_RESPONSE),
+             int(HISLIP_LOCK_SUCCESS));
+    other.pAsync->Send(Frame(HISLIP_ASYNC_LOCK_INFO, 0, 0));
+    const SFrame info = other.pAsync->Recv();
+    QCOMPARE(info.nType, int(HISLIP_ASYNC_LOCK_INFO_RESPONSE));
+    QCOMPARE(info.uControl, uint8_t(1));
+    QCOMPARE(info.uParam, 1u);
+    QCOMPARE(request(other, Frame(HISLIP_ASYNC_LOCK, HISLIP_LOCK_REQUEST, 0), HISLIP_ASYNC_LOCK_RESPONSE),
+             int(HISLIP_LOCK_FAIL));
+    // The other client's query waits while the lock is held, and runs once it is released.
+    const uint32_t uId = other.SendData("*OPC?\n");
+    QVERIFY(other.pSync->Quiet(300));
+    QCOMPARE(request(holder, Frame(HISLIP_ASYNC_LOCK, HISLIP_LOCK_RELEASE, kHislipNoMessageId),
+                     HISLIP_ASYNC_LOCK_RESPONSE),
+             int(HISLIP_LOCK_SUCCESS));
+    const SFrame answer = other.pSync->Recv();
+    QCOMPARE(answer.uParam, uId);
+    QCOMPARE(answer.baPayload, QByteArray("1\n"));
+    QCOMPARE(request(holder, Frame(HISLIP_ASYNC_LOCK, HISLIP_LOCK_RELEASE, kHislipNoMessageId),
+                     HISLIP_ASYNC_LOCK_RESPONSE),
+             int(HISLIP_LOCK_ERROR));
 }
 
 void CHislipServerTest::LockTable_data()

@@ -233,13 +233,20 @@ bool CPortmapServer::RegisterWithRpcbind(bool bSet, std::string& strError)
     addr.sin_family = AF_INET;
     addr.sin_port = htons(pmap_port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    // Connected, so that a port nobody listens on answers at once with
+    // ECONNREFUSED instead of a silent wait.
+    if (::connect(nFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        strError = std::strerror(errno);
+        ::close(nFd);
+        return false;
+    }
     bool bAll = true;
     uint32_t uXid = static_cast<uint32_t>(::getpid()) << 8;
     for (const auto& m : lst) {
         const xdr_bytes baCall = rpc_encode_call({++uXid, pmap_prog, pmap_vers, bSet ? uint32_t(pmap_set)
                                                                                     : uint32_t(pmap_unset)},
                                                  pmap_encode_mapping(m));
-        if (::sendto(nFd, baCall.data(), baCall.size(), 0, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0) {
+        if (::send(nFd, baCall.data(), baCall.size(), 0) < 0) {
             strError = std::string("sending to rpcbind: ") + std::strerror(errno);
             bAll = false;
             break;
@@ -252,7 +259,9 @@ bool CPortmapServer::RegisterWithRpcbind(bool bSet, std::string& strError)
         rpc_reply_info info;
         const xdr_bytes baReply(aReply, aReply + (n > 0 ? n : 0));
         if (n <= 0 || rpc_decode_reply(baReply, uXid, &info) != rpc_ok) {
-            strError = n <= 0 ? "rpcbind did not answer" : "rpcbind refused the call";
+            strError = n < 0 && errno == ECONNREFUSED ? "nothing listens there"
+                       : n <= 0                       ? "rpcbind did not answer"
+                                                      : "rpcbind refused the call";
             bAll = false;
             break;
         }

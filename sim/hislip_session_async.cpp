@@ -55,10 +55,10 @@ bool CHislipSession::HandleAsyncMessage(const hislip_header& hdr, const std::str
     case HISLIP_ASYNC_DEVICE_CLEAR: {
         GoRemoteIfEnabled();
         {
-            // Under the send lock: an answer half-way out is finished first,
-            // and no answer to a message taken in before this point is sent
-            // afterwards, wherever it is on its way.
-            std::lock_guard<std::mutex> guard(m_syncSendMtx);
+            // No answer to a message taken in before this point is sent from
+            // now on, wherever it is on its way. A frame already going out is
+            // finished; waiting for it here would stall the clear, because the
+            // client reads the synchronous channel only after our acknowledgement.
             std::lock_guard<std::mutex> serialGuard(m_serialMtx);
             m_bClearing = true;
             m_uFirstValidSerial = m_uNextSerial;

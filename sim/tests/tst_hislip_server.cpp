@@ -351,6 +351,10 @@ void CHislipServerTest::DeviceClearNegotiatesSynchronized()
     session.SendData("TEST:BLOC? 30000000\n");
     const SFrame first = session.pSync->Recv();
     QCOMPARE(first.nType, int(HISLIP_DATA));
+    // Give the server time to fill the connection and block in the middle of
+    // a frame: the clear must not wait for that frame, which we only read
+    // after the acknowledgement.
+    QTest::qWait(500);
     QVERIFY(session.pAsync->Send(Frame(HISLIP_ASYNC_DEVICE_CLEAR, 0, 0)));
     const SFrame ack = session.pAsync->Recv();
     QCOMPARE(ack.nType, int(HISLIP_ASYNC_DEVICE_CLEAR_ACKNOWLEDGE));

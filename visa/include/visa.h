@@ -56,7 +56,7 @@ typedef ViUInt32 ViEventFilter;
 /** Event handler prototype (events are not delivered by this implementation yet). */
 typedef ViStatus (*ViHndlr)(ViSession vi, ViEventType eventType, ViEvent event, ViAddr userHandle);
 
-/** Packed specification version implemented: 7.1. */
+/** Packed version of the VISA standard this library follows: 7.1. */
 #define VI_SPEC_VERSION (0x00700100UL)
 
 /** Size every descriptive output buffer (find results, status texts, string attributes) must have. */

@@ -1,0 +1,361 @@
+// The console end to end against velqsim over every LAN transport: the same
+// session, driven through the window's own controls, over the raw socket,
+// VXI-11 and HiSLIP.
+#include "ConsoleTestUtil.h"
+#include "HistoryCombo.h"
+#include "SimProcess.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kReadError = QStringLiteral("!!!!! Error: Failed to read data from the instrument !!!!!");
+const QString kIdentity = QStringLiteral("VELQUIST,VELQSIM SCPI SIMULATOR,000001,1.0.0");
+// Generous: these tests must also pass on a slow, loaded machine.
+constexpr int kWaitMs = 60000;
+constexpr int kSessionTimeOutMs = 30000;
+
+// The history pane's lines without their time prefix ("hh:mm:ss mmm ").
+QStringList HistoryLines(const CVelquistDlg& dlg)
+{
+    QStringList lstLines;
+    const QStringList lstRaw = dlg.HistoryText().split(QLatin1Char('\n'));
+    for (const QString& strLine : lstRaw) {
+        if (strLine.size() > 13 && strLine.at(2) == QLatin1Char(':'))
+            lstLines << strLine.mid(13);
+    }
+    return lstLines;
+}
+
+// The bytes velqsim generates for TEST:TEXT? n, without the LF.
+QByteArray TextAnswer(int nLength)
+{
+    static const QByteArray kPattern("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
+    QByteArray ba;
+    ba.reserve(nLength);
+    for (int i = 0; i < nLength; ++i)
+        ba += kPattern.at(i % kPattern.size());
+    return ba;
+}
+
+} // namespace
+
+class TestTransports : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void connectAndDisconnect_data() { AddTransportRows(); }
+    void connectAndDisconnect();
+    void automaticIdentity_data() { AddTransportRows(); }
+    void automaticIdentity();
+    void writeThenRead_data() { AddTransportRows(); }
+    void writeThenRead();
+    void binaryBlock_data() { AddTransportRows(); }
+    void binaryBlock();
+    void megabyteText_data() { AddTransportRows(); }
+    void megabyteText();
+    void readTimeOut_data();
+    void readTimeOut();
+
+private:
+    // One row per transport: the resource's server, whether the LF option is
+    // needed, and how a message sent with "*IDN?" looks in the wire log.
+    void AddTransportRows();
+    std::unique_ptr<CTestDlg> Connect(int nTimeOutMs = kSessionTimeOutMs);
+    void Disconnect(CTestDlg& dlg);
+    QString Suffix() const;
+    QStringList NewWireLines() const { return ReadWireLog(m_strLog).mid(m_nLogMark); }
+    void MarkWireLog() { m_nLogMark = ReadWireLog(m_strLog).size(); }
+    static void SetCommand(CTestDlg& dlg, const QString& strCommand)
+    {
+        dlg.Child<CHistoryCombo>("m_cbCommand")->setEditText(strCommand);
+    }
+    static void Click(CTestDlg& dlg, const char* pszButton)
+    {
+        QTest::mouseClick(dlg.Child<QPushButton>(pszButton), Qt::LeftButton);
+    }
+    static void RunQuery(CTestDlg& dlg, const QString& strQuery)
+    {
+        SetCommand(dlg, strQuery);
+        Click(dlg, "m_btnAutomatic");
+        dlg.WaitForWorker();
+    }
+
+    CSimProcess m_sim;
+    QTemporaryDir m_dir;
+    QString m_strLog;
+    int m_nLogMark = 0;
+};
+
+void TestTransports::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_strLog = m_dir.filePath(QStringLiteral("wire.log"));
+    QVERIFY2(m_sim.Start({QStringLiteral("--log"), m_strLog}), qPrintable(m_sim.ErrorText()));
+    for (const char* pszServer : {"SOCKET", "VXI11", "HISLIP", "PORTMAPPER"})
+        QVERIFY2(m_sim.Port(QLatin1String(pszServer)) != 0, pszServer);
+    // The VISA library reads this before its first VXI-11 link.
+    qputenv("VELQ_VXI11_PORTMAPPER_PORT", QByteArray::number(m_sim.Port(QStringLiteral("PORTMAPPER"))));
+}
+
+void TestTransports::AddTransportRows()
+{
+    QTest::addColumn<QString>("strServer");
+    QTest::addColumn<bool>("bLF");
+
+    // A byte stream has no END: the line feed ends the message.
+    QTest::newRow("SOCKET") << "SOCKET" << true;
+    // END travels with the last byte; no terminator is sent.
+    QTest::newRow("VXI-11") << "VXI11" << false;
+    QTest::newRow("HiSLIP") << "HISLIP" << false;
+}
+
+QString TestTransports::Suffix() const
+{
+    QFETCH(bool, bLF);
+    return bLF ? QStringLiteral("\\n") : QString();
+}
+
+std::unique_ptr<CTestDlg> TestTransports::Connect(int nTimeOutMs)
+{
+    QFETCH(QString, strServer);
+    QFETCH(bool, bLF);
+
+    const QString strResource = QString::fromLatin1(m_sim.Resource(strServer));
+    auto pDlg = std::make_unique<CTestDlg>();
+    pDlg->SetExecutablePath(m_dir.filePath(QStringLiteral("velquist")));
+    pDlg->InitDialog();
+    pDlg->show();
+    auto* pResource = pDlg->Child<CHistoryCombo>("m_cbResource");
+    pResource->lineEdit()->clear();
+    QTest::keyClicks(pResource->lineEdit(), strResource);
+    pDlg->Child<QCheckBox>("m_chkAppendCR")->setChecked(false);
+    pDlg->Child<QCheckBox>("m_chkAppendLF")->setChecked(bLF);
+    auto* pTimeOut = pDlg->Child<QLineEdit>("m_editTimeOut");
+    pTimeOut->clear();
+    QTest::keyClicks(pTimeOut, QString::number(nTimeOutMs));
+    Click(*pDlg, "m_btnConnect");
+    if (!pDlg->GetInstrument() || !pDlg->GetInstrument()->IsInstruConnected()) {
+        qWarning("cannot connect to velqsim at %s", qPrintable(strResource));
+        return nullptr;
+    }
+    return pDlg;
+}
+
+void TestTransports::Disconnect(CTestDlg& dlg)
+{
+    Click(dlg, "m_btnConnect");
+    QVERIFY(!dlg.GetInstrument());
+}
+
+void TestTransports::connectAndDisconnect()
+{
+    QFETCH(QString, strServer);
+
+    auto pDlg = Connect();
+    QVERIFY(pDlg);
+    const QStringList lstFields{"m_cbResource", "m_editTimeOut", "m_chkOpc", "m_chkEoi", "m_chkAppendLF",
+                                "m_chkAppendCR"};
+    const QStringList lstCommands{"m_btnWrite",  "m_btnGoToLocal", "m_btnRemote", "m_btnIdn",
+                                  "m_btnStb",    "m_btnOpt",       "m_btnCls",    "m_btnRst",
+                                  "m_btnSystErr"};
+    auto* pConnect = pDlg->Child<QPushButton>("m_btnConnect");
+    QCOMPARE(pConnect->text(), QStringLiteral("Disonnec&t"));
+    QVERIFY(pConnect->isEnabled());
+    for (const QString& strField : lstFields)
+        QVERIFY2(!pDlg->Child<QWidget>(qPrintable(strField))->isEnabled(), qPrintable(strField));
+    for (const QString& strButton : lstCommands)
+        QVERIFY2(pDlg->Child<QWidget>(qPrintable(strButton))->isEnabled(), qPrintable(strButton));
+    QVERIFY(!pDlg->Child<QPushButton>("m_btnRead")->isEnabled());
+    QVERIFY(pDlg->Child<QPushButton>("m_btnAutomatic")->isEnabled());
+    QCOMPARE(pDlg->Child<CHistoryCombo>("m_cbResource")->itemText(0),
+             QString::fromLatin1(m_sim.Resource(strServer)));
+
+    Disconnect(*pDlg);
+    QCOMPARE(pConnect->text(), QStringLiteral("Connec&t"));
+    for (const QString& strField : lstFields)
+        QVERIFY2(pDlg->Child<QWidget>(qPrintable(strField))->isEnabled(), qPrintable(strField));
+    for (const QString& strButton : lstCommands)
+        QVERIFY2(!pDlg->Child<QWidget>(qPrintable(strButton))->isEnabled(), qPrintable(strButton));
+    QVERIFY(!pDlg->Child<QPushButton>("m_btnRead")->isEnabled());
+    QVERIFY(pDlg->Child<QPushButton>("m_btnAutomatic")->isEnabled());
+
+    // The link was really given up: connecting again works at once.
+    Click(*pDlg, "m_btnConnect");
+    QVERIFY(pDlg->GetInstrument() && pDlg->GetInstrument()->IsInstruConnected());
+    RunQuery(*pDlg, QStringLiteral("*IDN?"));
+    QCOMPARE(HistoryLines(*pDlg).value(1), QStringLiteral("<<< ") + kIdentity);
+}
+
+void TestTransports::automaticIdentity()
+{
+    auto pDlg = Connect();
+    QVERIFY(pDlg);
+    MarkWireLog();
+    RunQuery(*pDlg, QStringLiteral("*IDN?"));
+    QCOMPARE(HistoryLines(*pDlg), (QStringList{QStringLiteral(">>> *IDN?"), QStringLiteral("<<< ") + kIdentity}));
+    QCOMPARE(pDlg->GetReplyLength(), uint(kIdentity.size() + 1));
+    QTRY_COMPARE_WITH_TIMEOUT(NewWireLines(), QStringList{QStringLiteral("*IDN?") + Suffix()}, kWaitMs);
+    Disconnect(*pDlg);
+    QCOMPARE(NewWireLines(), QStringList{QStringLiteral("*IDN?") + Suffix()});
+}
+
+void TestTransports::writeThenRead()
+{
+    auto pDlg = Connect();
+    QVERIFY(pDlg);
+    MarkWireLog();
+    SetCommand(*pDlg, QStringLiteral("TEST:TEXT? 10"));
+    Click(*pDlg, "m_btnWrite");
+    QVERIFY(pDlg->Child<QPushButton>("m_btnRead")->isEnabled());
+    QVERIFY(!pDlg->Child<QPushButton>("m_btnAutomatic")->isEnabled());
+    QVERIFY(!pDlg->IsWorkerRunning());
+    QTRY_COMPARE_WITH_TIMEOUT(NewWireLines(), QStringList{QStringLiteral("TEST:TEXT? 10") + Suffix()}, kWaitMs);
+
+    Click(*pDlg, "m_btnRead");
+    pDlg->WaitForWorker();
+    QCOMPARE(HistoryLines(*pDlg), (QStringList{QStringLiteral(">>> TEST:TEXT? 10"), QStringLiteral("<<< ABCDEFGHIJ")}));
+    QVERIFY(pDlg->Child<QPushButton>("m_btnRead")->isEnabled());
+    QVERIFY(pDlg->Child<QPushButton>("m_btnAutomatic")->isEnabled());
+    QVERIFY(pDlg->Child<QWidget>("m_btnStop")->isHidden());
+    // Reading sends nothing.
+    QCOMPARE(NewWireLines(), QStringList{QStringLiteral("TEST:TEXT? 10") + Suffix()});
+    Disconnect(*pDlg);
+}
+
+void TestTransports::binaryBlock()
+{
+    auto pDlg = Connect();
+    QVERIFY(pDlg);
+    MarkWireLog();
+    // Bytes 0 to 255 and on: zero bytes, and a line feed inside the block.
+    RunQuery(*pDlg, QStringLiteral("TEST:BLOCk? 300"));
+    QCOMPARE(HistoryLines(*pDlg).value(1), QStringLiteral("<<< #3300"));
+    QCOMPARE(pDlg->GetReplyLength(), 306u);
+    QByteArray baExpected("#3300");
+    for (int i = 0; i < 300; ++i)
+        baExpected += char(i & 0xff);
+    baExpected += '\n';
+    const std::vector<char>& vecReply = pDlg->GetReplyBuffer();
+    QCOMPARE(QByteArray(vecReply.data(), int(pDlg->GetReplyLength())), baExpected);
+
+    // Nothing of the block was left behind for the next answer.
+    RunQuery(*pDlg, QStringLiteral("*IDN?"));
+    QCOMPARE(HistoryLines(*pDlg).value(3), QStringLiteral("<<< ") + kIdentity);
+    QTRY_COMPARE_WITH_TIMEOUT(NewWireLines(),
+                              (QStringList{QStringLiteral("TEST:BLOCk? 300") + Suffix(), QStringLiteral("*IDN?") + Suffix()}),
+                              kWaitMs);
+    Disconnect(*pDlg);
+}
+
+void TestTransports::megabyteText()
+{
+    constexpr int kLength = 1 << 20;
+    auto pDlg = Connect();
+    QVERIFY(pDlg);
+    RunQuery(*pDlg, QStringLiteral("TEST:TEXT? %1").arg(kLength));
+
+    // The buffer doubles from 1024 bytes; each read fills what it was given
+    // until the last one takes the final line feed.
+    QList<int> lstExpected{1024};
+    for (int nSize = 1024; nSize <= kLength; nSize *= 2)
+        lstExpected << nSize;
+    const std::vector<int> vecReads = pDlg->Recorder()->ReadSizes();
+    QCOMPARE(QList<int>(vecReads.begin(), vecReads.end()), lstExpected);
+    QCOMPARE(pDlg->GetReplyLength(), uint(kLength + 1));
+    QCOMPARE(int(pDlg->GetReplyBuffer().size()), 2 * kLength);
+    const QByteArray baReply(pDlg->GetReplyBuffer().data(), kLength + 1);
+    QVERIFY(baReply == TextAnswer(kLength) + '\n');
+
+    // The pane keeps only its limit, the answer line cut at the end.
+    const QStringList lstLines = HistoryLines(*pDlg);
+    QCOMPARE(lstLines.size(), 2);
+    QVERIFY(lstLines.at(1).startsWith(QStringLiteral("<<< ABCDEFGH")));
+    QCOMPARE(pDlg->HistoryText().size(), CVelquistDlg::kHistoryLimit);
+    Disconnect(*pDlg);
+}
+
+void TestTransports::readTimeOut_data()
+{
+    QTest::addColumn<QString>("strServer");
+    QTest::addColumn<bool>("bLF");
+    QTest::addColumn<bool>("bAfterLateAnswer");
+    QTest::addColumn<QStringList>("lstAnswers");
+
+    const QString strIdn = QStringLiteral("<<< ") + kIdentity;
+    const QString strLate = QStringLiteral("<<< ABCDEFG");
+    // A raw byte stream has no message ids: the late answer is the next one
+    // read, whole, and the own answer follows on the next Read.
+    QTest::newRow("SOCKET, late answer first") << "SOCKET" << true << true << QStringList{strLate, strIdn};
+    // The IEEE 488.2 exchange drops an unread answer when the next message
+    // comes, whether it was still held back or already sent.
+    QTest::newRow("VXI-11, answer still held back") << "VXI11" << false << false << QStringList{strIdn};
+    QTest::newRow("VXI-11, late answer ready") << "VXI11" << false << true << QStringList{strIdn};
+    QTest::newRow("HiSLIP, answer still held back") << "HISLIP" << false << false << QStringList{strIdn};
+    QTest::newRow("HiSLIP, late answer already sent") << "HISLIP" << false << true << QStringList{strIdn};
+}
+
+void TestTransports::readTimeOut()
+{
+    QFETCH(bool, bAfterLateAnswer);
+    QFETCH(QStringList, lstAnswers);
+
+    constexpr int kTimeOutMs = 2000;
+    constexpr int kDelayMs = 6000;
+    auto pDlg = Connect(kTimeOutMs);
+    QVERIFY(pDlg);
+    MarkWireLog();
+    const QString strDelay = QStringLiteral("TEST:DELay %1").arg(kDelayMs);
+    QVERIFY(pDlg->WriteText(strDelay, strDelay.size()));
+    QElapsedTimer sinceQuery;
+    sinceQuery.start();
+    RunQuery(*pDlg, QStringLiteral("TEST:TEXT? 7"));
+    QCOMPARE(HistoryLines(*pDlg).value(2), QStringLiteral("<<< ") + kReadError);
+    QVERIFY(pDlg->Child<QPushButton>("m_btnAutomatic")->isEnabled());
+    QVERIFY(pDlg->Child<QPushButton>("m_btnConnect")->isEnabled());
+
+    // Waiting longer only makes sure the instrument has answered by now;
+    // it never decides what the right outcome is.
+    if (bAfterLateAnswer)
+        QTest::qWait(int(qMax<qint64>(0, kDelayMs + 1500 - sinceQuery.elapsed())));
+    RunQuery(*pDlg, QStringLiteral("*IDN?"));
+    for (int i = 1; i < lstAnswers.size(); ++i) {
+        Click(*pDlg, "m_btnRead");
+        pDlg->WaitForWorker();
+    }
+    const QStringList lstLines = HistoryLines(*pDlg);
+    QCOMPARE(lstLines.mid(3, 1), QStringList{QStringLiteral(">>> *IDN?")});
+    QCOMPARE(lstLines.mid(4), lstAnswers);
+
+    // Still in step: a further query gets exactly its own answer.
+    RunQuery(*pDlg, QStringLiteral("TEST:TEXT? 3"));
+    QCOMPARE(HistoryLines(*pDlg).mid(4 + lstAnswers.size()),
+             (QStringList{QStringLiteral(">>> TEST:TEXT? 3"), QStringLiteral("<<< ABC")}));
+
+    const QString strSuffix = Suffix();
+    QTRY_COMPARE_WITH_TIMEOUT(NewWireLines(),
+                              (QStringList{strDelay + strSuffix, QStringLiteral("TEST:TEXT? 7") + strSuffix,
+                                           QStringLiteral("*IDN?") + strSuffix, QStringLiteral("TEST:TEXT? 3") + strSuffix}),
+                              kWaitMs);
+    Disconnect(*pDlg);
+}
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir configDir;
+    qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
+    qputenv("LANGUAGE", "en");
+    QApplication app(argc, argv);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
+    TestTransports test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_transports.moc"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DialogResize.h"
+#include "ReplyBuffer.h"
 
 #include <QMutex>
 #include <QString>
@@ -86,7 +87,7 @@ public:
     void reject() override;
 
     CInstrumentVISA* GetInstrument() const { return m_pInstrument; }
-    const std::vector<char>& GetReplyBuffer() const { return m_vecReply; }
+    const CReplyBuffer& GetReplyBuffer() const { return m_vecReply; }
     unsigned int GetReplyLength() const { return m_nReplyLength; }
 
     static constexpr int kDefaultTimeOutMs = 10000;
@@ -151,7 +152,7 @@ private:
     // The 8-bit command (or resource name); grows for commands longer than
     // its initial 2049 bytes instead of cutting them.
     std::vector<char> m_szCommand;
-    std::vector<char> m_vecReply;
+    CReplyBuffer m_vecReply;
     unsigned int m_nReplyLength = 0;
     QStringList m_saRunList;
     QThread* m_pWorker = nullptr;

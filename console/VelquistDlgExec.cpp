@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <new>
 
 namespace {
 
@@ -101,41 +100,34 @@ int CVelquistDlg::ReadReply()
     constexpr std::size_t kMaxRequest = std::size_t(std::numeric_limits<std::int32_t>::max());
     // The count of a whole answer is an unsigned 32-bit number.
     constexpr std::size_t kMaxAnswer = std::size_t(std::numeric_limits<unsigned int>::max());
-    try {
-        if (m_vecReply.size() < std::size_t(kFirstReadSize))
-            m_vecReply.resize(kFirstReadSize);
-        m_nReplyLength = 0;
-        int nStatus = 0;
-        // One read asks for at most 2 GiB - 1 bytes, so a buffer grown past
-        // that by an earlier answer is filled by several reads.
-        ReadAt(0, std::min(m_vecReply.size(), kMaxRequest), nStatus);
-        for (;;) {
-            if (nStatus == kStatusComplete || nStatus == kStatusTermChar) {
-                if (m_nReplyLength >= m_vecReply.size())
-                    m_vecReply.resize(std::size_t(m_nReplyLength) + 1);
-                m_vecReply[m_nReplyLength] = '\0';
-                return 1;
-            }
-            if (nStatus != kStatusMaxCount)
+    // A buffer the memory cannot hold fails the read; the window lives.
+    if (!m_vecReply.Grow(kFirstReadSize))
+        return 0;
+    m_nReplyLength = 0;
+    int nStatus = 0;
+    // One read asks for at most 2 GiB - 1 bytes, so a buffer grown past
+    // that by an earlier answer is filled by several reads.
+    ReadAt(0, std::min(m_vecReply.size(), kMaxRequest), nStatus);
+    for (;;) {
+        if (nStatus == kStatusComplete || nStatus == kStatusTermChar) {
+            if (m_nReplyLength >= m_vecReply.size() && !m_vecReply.Grow(std::size_t(m_nReplyLength) + 1))
                 return 0;
-            const std::size_t uFilled = m_nReplyLength;
-            if (uFilled >= m_vecReply.size()) {
-                // Beyond 4 GiB the answer is refused like one that does not
-                // fit into memory.
-                if (2 * m_vecReply.size() >= kMaxAnswer)
-                    return 0;
-                m_vecReply.resize(2 * m_vecReply.size());
-            }
-            ReadAt(uFilled, std::min(m_vecReply.size() - uFilled, kMaxRequest), nStatus);
-            // "Buffer full" without a byte would otherwise loop for ever.
-            if (nStatus == kStatusMaxCount && m_nReplyLength == uFilled)
+            m_vecReply[m_nReplyLength] = '\0';
+            return 1;
+        }
+        if (nStatus != kStatusMaxCount)
+            return 0;
+        const std::size_t uFilled = m_nReplyLength;
+        if (uFilled >= m_vecReply.size()) {
+            // Beyond 4 GiB the answer is refused like one that does not
+            // fit into memory.
+            if (2 * m_vecReply.size() >= kMaxAnswer || !m_vecReply.Grow(2 * m_vecReply.size()))
                 return 0;
         }
-    } catch (const std::bad_alloc&) {
-        // The answer does not fit into memory: the read fails, the window lives.
-        return 0;
-    } catch (const std::length_error&) {
-        return 0;
+        ReadAt(uFilled, std::min(m_vecReply.size() - uFilled, kMaxRequest), nStatus);
+        // "Buffer full" without a byte would otherwise loop for ever.
+        if (nStatus == kStatusMaxCount && m_nReplyLength == uFilled)
+            return 0;
     }
 }
 

@@ -1,4 +1,6 @@
 // velqsim as a program: its options, its announcement lines and a clean stop.
+#include "SimProcess.h"
+
 #include <QtTest>
 
 #include <csignal>
@@ -18,6 +20,17 @@ QString SimulatorPath()
 const QStringList kEphemeral = {"--socket-port", "0", "--hislip-port", "0", "--vxi11-port", "0",
                                 "--portmapper-port", "0"};
 
+// Gone or a zombie: a zombie waits only for init to reap it.
+bool IsAlive(qint64 nPid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(nPid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray baStat = stat.readAll();
+    const int nAfterName = baStat.lastIndexOf(')');
+    return nAfterName < 0 || baStat.mid(nAfterName + 2, 1) != "Z";
+}
+
 } // namespace
 
 class TestVelqsim : public QObject
@@ -29,6 +42,7 @@ private slots:
     void options_data();
     void options();
     void announcesServesAndStops();
+    void diesWithKilledParent();
 };
 
 void TestVelqsim::initTestCase()
@@ -60,6 +74,7 @@ void TestVelqsim::options()
     QFETCH(int, exitCode);
     QFETCH(QString, expected);
     QProcess proc;
+    CSimProcess::DieWithParent(proc);
     proc.start(SimulatorPath(), args);
     QVERIFY(proc.waitForFinished(kWaitMs));
     QCOMPARE(proc.exitStatus(), QProcess::NormalExit);
@@ -79,6 +94,7 @@ void TestVelqsim::announcesServesAndStops()
     QTemporaryDir dir;
     const QString strLog = dir.filePath("wire.log");
     QProcess proc;
+    CSimProcess::DieWithParent(proc);
     proc.start(SimulatorPath(), kEphemeral + QStringList{"--log", strLog});
     QVERIFY(proc.waitForStarted(kWaitMs));
 
@@ -115,6 +131,33 @@ void TestVelqsim::announcesServesAndStops()
     QFile log(strLog);
     QVERIFY(log.open(QIODevice::ReadOnly));
     QCOMPARE(log.readAll(), QByteArray("*IDN?\\n\n"));
+}
+
+// ctest kills a test that overruns with SIGKILL, which runs no destructor: the
+// simulators a test started must go with it all the same.
+void TestVelqsim::diesWithKilledParent()
+{
+    QProcess holder;
+    CSimProcess::DieWithParent(holder);
+    holder.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    holder.start(QCoreApplication::applicationDirPath() + "/velq_sim_holder");
+    QVERIFY2(holder.waitForStarted(kWaitMs), qPrintable(holder.errorString()));
+    QDeadlineTimer started(60000);
+    while (!holder.canReadLine() && !started.hasExpired() && holder.state() == QProcess::Running)
+        holder.waitForReadyRead(1000);
+    const qint64 nSim = holder.readLine().trimmed().toLongLong();
+    QVERIFY2(nSim > 0, "the holder reported no simulator");
+    QVERIFY(IsAlive(nSim));
+
+    ::kill(static_cast<pid_t>(holder.processId()), SIGKILL);
+    QVERIFY(holder.waitForFinished(kWaitMs));
+    QDeadlineTimer gone(60000);
+    while (IsAlive(nSim) && !gone.hasExpired())
+        QThread::msleep(20);
+    if (IsAlive(nSim)) {
+        ::kill(static_cast<pid_t>(nSim), SIGKILL);
+        QFAIL("the simulator outlived the process that started it");
+    }
 }
 
 QTEST_GUILESS_MAIN(TestVelqsim)

@@ -14,6 +14,7 @@ returns the command's exit code:
     velqsim_fixture.py [--sim-arg ARG ...] -- lxi scpi -a 127.0.0.1 -p {SOCKET} -r "*IDN?"
 """
 
+import ctypes
 import os
 import selectors
 import signal
@@ -30,6 +31,37 @@ def build_dir():
     if not path:
         raise RuntimeError("VELQ_BUILD_DIR is not set (ctest sets it)")
     return path
+
+
+_PR_SET_PDEATHSIG = 1
+
+
+def die_with_parent():
+    """A preexec_fn: the child gets SIGKILL when this process ends, however it ends.
+
+    ctest kills a test that runs past its time-out with SIGKILL, which runs no
+    finally block; without this the simulator would outlive the test.
+    """
+    parent = os.getpid()
+
+    def arm():
+        ctypes.CDLL(None, use_errno=True).prctl(_PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
+        # The parent may have died before prctl ran; then no signal would come.
+        if os.getppid() != parent:
+            os._exit(127)
+
+    return arm
+
+
+def stop_on_sigterm():
+    """Turn SIGTERM into SystemExit, so that with-blocks stop the simulator."""
+    def handler(signum, frame):
+        raise SystemExit("terminated by signal %d" % signum)
+
+    signal.signal(signal.SIGTERM, handler)
+
+
+stop_on_sigterm()
 
 
 def skip(reason):
@@ -51,7 +83,8 @@ class VelqSim:
     def _args(self):
         args = [self.exe, "--socket-port", "0"]
         if self.port_options:
-            helptext = subprocess.run([self.exe, "--help"], capture_output=True, timeout=self.timeout)
+            helptext = subprocess.run([self.exe, "--help"], capture_output=True, timeout=self.timeout,
+                                      preexec_fn=die_with_parent())
             known = helptext.stdout + helptext.stderr
             for option in ("--vxi11-port", "--portmapper-port", "--hislip-port"):
                 if option.encode() in known and option not in self.extra_args:
@@ -61,38 +94,48 @@ class VelqSim:
     def start(self):
         if not os.access(self.exe, os.X_OK):
             raise RuntimeError(self.exe + " is not built")
-        self.proc = subprocess.Popen(self._args(), stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+        self.proc = subprocess.Popen(self._args(), stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                                     preexec_fn=die_with_parent())
         deadline = time.monotonic() + self.timeout
         sel = selectors.DefaultSelector()
         sel.register(self.proc.stdout, selectors.EVENT_READ)
-        pending = b""
         try:
-            while time.monotonic() < deadline:
-                if not sel.select(timeout=max(0.0, min(1.0, deadline - time.monotonic()))):
-                    if self.proc.poll() is not None:
-                        break
-                    continue
-                chunk = os.read(self.proc.stdout.fileno(), 4096)
-                if not chunk:
-                    break
-                pending += chunk
-                while b"\n" in pending:
-                    raw, pending = pending.split(b"\n", 1)
-                    line = raw.decode("latin-1").strip()
-                    self.lines.append(line)
-                    if line == "READY":
-                        if "SOCKET" not in self.ports:
-                            raise RuntimeError("velqsim printed READY without a SOCKET line")
-                        return self
-                    fields = line.split()
-                    if len(fields) >= 2 and fields[1].isdigit():
-                        self.ports[fields[0]] = int(fields[1])
-                        if len(fields) >= 3:
-                            self.resources[fields[0]] = fields[2]
+            if self._read_ready(sel, deadline):
+                return self
+        except BaseException:
+            self.stop()
+            raise
         finally:
             sel.close()
         self.stop()
         raise RuntimeError("velqsim gave no READY line; its output was: %r" % self.lines)
+
+    def _read_ready(self, sel, deadline):
+        """Reads announcement lines up to READY; False if the simulator ended or the time ran out."""
+        pending = b""
+        while time.monotonic() < deadline:
+            if not sel.select(timeout=max(0.0, min(1.0, deadline - time.monotonic()))):
+                if self.proc.poll() is not None:
+                    break
+                continue
+            chunk = os.read(self.proc.stdout.fileno(), 4096)
+            if not chunk:
+                break
+            pending += chunk
+            while b"\n" in pending:
+                raw, pending = pending.split(b"\n", 1)
+                line = raw.decode("latin-1").strip()
+                self.lines.append(line)
+                if line == "READY":
+                    if "SOCKET" not in self.ports:
+                        raise RuntimeError("velqsim printed READY without a SOCKET line")
+                    return True
+                fields = line.split()
+                if len(fields) >= 2 and fields[1].isdigit():
+                    self.ports[fields[0]] = int(fields[1])
+                    if len(fields) >= 3:
+                        self.resources[fields[0]] = fields[2]
+        return False
 
     def stop(self):
         if self.proc is None:
@@ -147,7 +190,7 @@ def main(argv):
         env.update({"VELQ_SIM_" + name: value for name, value in values.items()})
         for name, value in values.items():
             command = [part.replace("{" + name + "}", value) for part in command]
-        return subprocess.run(command, env=env).returncode
+        return subprocess.run(command, env=env, preexec_fn=die_with_parent()).returncode
 
 
 if __name__ == "__main__":

@@ -4,6 +4,11 @@
 #include <QDir>
 #include <QProcessEnvironment>
 
+#include <csignal>
+
+#include <sys/prctl.h>
+#include <unistd.h>
+
 CSimProcess::~CSimProcess()
 {
     Stop();
@@ -13,6 +18,17 @@ QString CSimProcess::Executable()
 {
     const QString strBuild = QProcessEnvironment::systemEnvironment().value(QStringLiteral("VELQ_BUILD_DIR"));
     return QDir(strBuild).filePath(QStringLiteral("bin/velqsim"));
+}
+
+void CSimProcess::DieWithParent(QProcess& proc)
+{
+    const pid_t nParent = ::getpid();
+    proc.setChildProcessModifier([nParent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // The parent may have died between fork and prctl; then nobody would send it.
+        if (::getppid() != nParent)
+            ::_exit(127);
+    });
 }
 
 bool CSimProcess::Start(const QStringList& lstExtraArgs, int nTimeoutMs)
@@ -26,6 +42,7 @@ bool CSimProcess::Start(const QStringList& lstExtraArgs, int nTimeoutMs)
     // Ask the simulator which servers it has, so that each runs on a port of its own
     // choosing instead of a fixed one another test may hold.
     QProcess help;
+    DieWithParent(help);
     help.start(strExe, {QStringLiteral("--help")});
     if (!help.waitForFinished(nTimeoutMs)) {
         m_strError = QStringLiteral("cannot run %1 --help: %2").arg(strExe, help.errorString());
@@ -42,6 +59,7 @@ bool CSimProcess::Start(const QStringList& lstExtraArgs, int nTimeoutMs)
     lstArgs << lstExtraArgs;
 
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    DieWithParent(m_process);
     m_process.start(strExe, lstArgs);
     if (!m_process.waitForStarted(nTimeoutMs)) {
         m_strError = QStringLiteral("cannot start %1: %2").arg(strExe, m_process.errorString());

@@ -31,7 +31,15 @@ public:
     quint16 Port(const QString& strServer) const { return m_mapPorts.value(strServer); }
     QByteArray Resource(const QString& strServer) const { return m_mapResources.value(strServer); }
 
+    qint64 ProcessId() const { return m_process.processId(); }
+
     static QString Executable();
+
+    // Makes a process started later by proc die as soon as the calling thread's process
+    // does, even when that process is killed with SIGKILL (as ctest does on a time-out),
+    // so that no simulator outlives the test that started it. Call it from the thread
+    // that will call start(): the kernel ties the signal to the thread that forks.
+    static void DieWithParent(QProcess& proc);
 
 private:
     QProcess m_process;

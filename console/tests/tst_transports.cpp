@@ -243,7 +243,7 @@ void TestTransports::binaryBlock()
     for (int i = 0; i < 300; ++i)
         baExpected += char(i & 0xff);
     baExpected += '\n';
-    const std::vector<char>& vecReply = pDlg->GetReplyBuffer();
+    const auto& vecReply = pDlg->GetReplyBuffer();
     QCOMPARE(QByteArray(vecReply.data(), int(pDlg->GetReplyLength())), baExpected);
 
     // Nothing of the block was left behind for the next answer.

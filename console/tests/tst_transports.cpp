@@ -55,6 +55,8 @@ private slots:
     void connectAndDisconnect();
     void automaticIdentity_data() { AddTransportRows(); }
     void automaticIdentity();
+    void sentBytes_data();
+    void sentBytes();
     void writeThenRead_data() { AddTransportRows(); }
     void writeThenRead();
     void binaryBlock_data() { AddTransportRows(); }
@@ -68,7 +70,7 @@ private:
     // One row per transport: the resource's server, whether the LF option is
     // needed, and how a message sent with "*IDN?" looks in the wire log.
     void AddTransportRows();
-    std::unique_ptr<CTestDlg> Connect(int nTimeOutMs = kSessionTimeOutMs);
+    std::unique_ptr<CTestDlg> Connect(int nTimeOutMs = kSessionTimeOutMs, bool bCR = false);
     void Disconnect(CTestDlg& dlg);
     QString Suffix() const;
     QStringList NewWireLines() const { return ReadWireLog(m_strLog).mid(m_nLogMark); }
@@ -123,7 +125,7 @@ QString TestTransports::Suffix() const
     return bLF ? QStringLiteral("\\n") : QString();
 }
 
-std::unique_ptr<CTestDlg> TestTransports::Connect(int nTimeOutMs)
+std::unique_ptr<CTestDlg> TestTransports::Connect(int nTimeOutMs, bool bCR)
 {
     QFETCH(QString, strServer);
     QFETCH(bool, bLF);
@@ -136,7 +138,7 @@ std::unique_ptr<CTestDlg> TestTransports::Connect(int nTimeOutMs)
     auto* pResource = pDlg->Child<CHistoryCombo>("m_cbResource");
     pResource->lineEdit()->clear();
     QTest::keyClicks(pResource->lineEdit(), strResource);
-    pDlg->Child<QCheckBox>("m_chkAppendCR")->setChecked(false);
+    pDlg->Child<QCheckBox>("m_chkAppendCR")->setChecked(bCR);
     pDlg->Child<QCheckBox>("m_chkAppendLF")->setChecked(bLF);
     auto* pTimeOut = pDlg->Child<QLineEdit>("m_editTimeOut");
     pTimeOut->clear();
@@ -207,6 +209,46 @@ void TestTransports::automaticIdentity()
     QCOMPARE(NewWireLines(), QStringList{QStringLiteral("*IDN?") + Suffix()});
 }
 
+void TestTransports::sentBytes_data()
+{
+    QTest::addColumn<QString>("strServer");
+    QTest::addColumn<bool>("bCR");
+    QTest::addColumn<bool>("bLF");
+    QTest::addColumn<QString>("strCommand");
+    QTest::addColumn<QString>("strSuffix");
+
+    const QString strLong = QStringLiteral("DISP:TEXT \"") + QString(3000, QLatin1Char('x')) + QLatin1Char('"');
+    QTest::newRow("SOCKET, CR before LF") << "SOCKET" << true << true << "*CLS" << "\\r\\n";
+    QTest::newRow("SOCKET, long command") << "SOCKET" << false << true << strLong << "\\n";
+    // A terminator before END must not make a second, empty message.
+    QTest::newRow("VXI-11, LF before END") << "VXI11" << false << true << "*CLS" << "\\n";
+    QTest::newRow("VXI-11, CR and LF before END") << "VXI11" << true << true << "*CLS" << "\\r\\n";
+    // Past the server's 1024-byte limit: chunks, END only on the last.
+    QTest::newRow("VXI-11, long command") << "VXI11" << false << false << strLong << "";
+    QTest::newRow("HiSLIP, LF before END") << "HISLIP" << false << true << "*CLS" << "\\n";
+    QTest::newRow("HiSLIP, long command") << "HISLIP" << false << false << strLong << "";
+}
+
+void TestTransports::sentBytes()
+{
+    QFETCH(bool, bCR);
+    QFETCH(QString, strCommand);
+    QFETCH(QString, strSuffix);
+
+    auto pDlg = Connect(kSessionTimeOutMs, bCR);
+    QVERIFY(pDlg);
+    MarkWireLog();
+    SetCommand(*pDlg, strCommand);
+    Click(*pDlg, "m_btnWrite");
+    // The next query is answered at once: the instrument took the command as one message.
+    RunQuery(*pDlg, QStringLiteral("*IDN?"));
+    QCOMPARE(HistoryLines(*pDlg).mid(1),
+             (QStringList{QStringLiteral(">>> *IDN?"), QStringLiteral("<<< ") + kIdentity}));
+    const QStringList lstSent{strCommand + strSuffix, QStringLiteral("*IDN?") + strSuffix};
+    QTRY_COMPARE_WITH_TIMEOUT(NewWireLines(), lstSent, kWaitMs);
+    Disconnect(*pDlg);
+}
+
 void TestTransports::writeThenRead()
 {
     auto pDlg = Connect();
@@ -249,9 +291,8 @@ void TestTransports::binaryBlock()
     // Nothing of the block was left behind for the next answer.
     RunQuery(*pDlg, QStringLiteral("*IDN?"));
     QCOMPARE(HistoryLines(*pDlg).value(3), QStringLiteral("<<< ") + kIdentity);
-    QTRY_COMPARE_WITH_TIMEOUT(NewWireLines(),
-                              (QStringList{QStringLiteral("TEST:BLOCk? 300") + Suffix(), QStringLiteral("*IDN?") + Suffix()}),
-                              kWaitMs);
+    const QStringList lstSent{QStringLiteral("TEST:BLOCk? 300") + Suffix(), QStringLiteral("*IDN?") + Suffix()};
+    QTRY_COMPARE_WITH_TIMEOUT(NewWireLines(), lstSent, kWaitMs);
     Disconnect(*pDlg);
 }
 
@@ -316,8 +357,19 @@ void TestTransports::readTimeOut()
     QVERIFY(pDlg->WriteText(strDelay, strDelay.size()));
     QElapsedTimer sinceQuery;
     sinceQuery.start();
-    RunQuery(*pDlg, QStringLiteral("TEST:TEXT? 7"));
+    SetCommand(*pDlg, QStringLiteral("TEST:TEXT? 7"));
+    Click(*pDlg, "m_btnAutomatic");
+    // A single read cannot be stopped, and nothing may start I/O meanwhile.
+    QVERIFY(pDlg->IsWorkerRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(pDlg->Child<QWidget>("m_progress")->isVisible() || !pDlg->IsWorkerRunning(), kWaitMs);
+    if (pDlg->IsWorkerRunning()) {
+        for (const char* pszButton : {"m_btnConnect", "m_btnWrite", "m_btnRead", "m_btnAutomatic", "m_btnIdn"})
+            QVERIFY2(!pDlg->Child<QPushButton>(pszButton)->isEnabled(), pszButton);
+        QVERIFY(pDlg->Child<QWidget>("m_btnStop")->isHidden());
+    }
+    pDlg->WaitForWorker();
     QCOMPARE(HistoryLines(*pDlg).value(2), QStringLiteral("<<< ") + kReadError);
+    QVERIFY(pDlg->Child<QWidget>("m_progress")->isHidden());
     QVERIFY(pDlg->Child<QPushButton>("m_btnAutomatic")->isEnabled());
     QVERIFY(pDlg->Child<QPushButton>("m_btnConnect")->isEnabled());
 
@@ -340,10 +392,11 @@ void TestTransports::readTimeOut()
              (QStringList{QStringLiteral(">>> TEST:TEXT? 3"), QStringLiteral("<<< ABC")}));
 
     const QString strSuffix = Suffix();
-    QTRY_COMPARE_WITH_TIMEOUT(NewWireLines(),
-                              (QStringList{strDelay + strSuffix, QStringLiteral("TEST:TEXT? 7") + strSuffix,
-                                           QStringLiteral("*IDN?") + strSuffix, QStringLiteral("TEST:TEXT? 3") + strSuffix}),
-                              kWaitMs);
+    QStringList lstSent;
+    for (const QString& strCommand : {strDelay, QStringLiteral("TEST:TEXT? 7"), QStringLiteral("*IDN?"),
+                                      QStringLiteral("TEST:TEXT? 3")})
+        lstSent << strCommand + strSuffix;
+    QTRY_COMPARE_WITH_TIMEOUT(NewWireLines(), lstSent, kWaitMs);
     Disconnect(*pDlg);
 }
 

@@ -65,6 +65,8 @@ private slots:
     void megabyteText();
     void readTimeOut_data();
     void readTimeOut();
+    void instrumentHangsUp_data() { AddTransportRows(); }
+    void instrumentHangsUp();
 
 private:
     // One row per transport: the resource's server, whether the LF option is
@@ -397,6 +399,37 @@ void TestTransports::readTimeOut()
                                       QStringLiteral("TEST:TEXT? 3")})
         lstSent << strCommand + strSuffix;
     QTRY_COMPARE_WITH_TIMEOUT(NewWireLines(), lstSent, kWaitMs);
+    Disconnect(*pDlg);
+}
+
+void TestTransports::instrumentHangsUp()
+{
+    auto pDlg = Connect();
+    QVERIFY(pDlg);
+    QVERIFY(pDlg->WriteText(QStringLiteral("TEST:HANGup 5"), 13));
+    // Part of an answer, then the connection is gone.
+    RunQuery(*pDlg, QStringLiteral("*IDN?"));
+    const QStringList lstReadFailed{QStringLiteral(">>> *IDN?"), QStringLiteral("<<< ") + kReadError};
+    QCOMPARE(HistoryLines(*pDlg).mid(1), lstReadFailed);
+    QVERIFY(pDlg->GetReplyLength() <= 5u);
+
+    // A stream may still take one write before it learns of the hang-up; either
+    // way the window reports a failure, never an answer, and never hangs.
+    RunQuery(*pDlg, QStringLiteral("*IDN?"));
+    const QStringList lstAfter = HistoryLines(*pDlg).mid(3);
+    const QStringList lstWriteFailed{QStringLiteral(">>> *IDN?"),
+                                     QStringLiteral(">>> # Error: Failed to write command to the instrument"),
+                                     QStringLiteral(">>> *IDN?")};
+    QVERIFY2(lstAfter == lstWriteFailed || lstAfter == lstReadFailed, qPrintable(lstAfter.join(QLatin1Char('|'))));
+    QVERIFY(pDlg->Child<QPushButton>("m_btnConnect")->isEnabled());
+
+    // Connecting anew gives a working session.
+    Disconnect(*pDlg);
+    Click(*pDlg, "m_btnConnect");
+    QVERIFY(pDlg->GetInstrument() && pDlg->GetInstrument()->IsInstruConnected());
+    pDlg->ClearHistory();
+    RunQuery(*pDlg, QStringLiteral("*IDN?"));
+    QCOMPARE(HistoryLines(*pDlg), (QStringList{QStringLiteral(">>> *IDN?"), QStringLiteral("<<< ") + kIdentity}));
     Disconnect(*pDlg);
 }
 

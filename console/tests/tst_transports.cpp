@@ -32,6 +32,16 @@ QStringList HistoryLines(const CVelquistDlg& dlg)
     return lstLines;
 }
 
+// The history lines of an *IDN? that failed. A stream may still take one write
+// after the peer left; it learns of that only when it reads.
+bool IsFailedQuery(const QStringList& lstLines)
+{
+    const QString strSent = QStringLiteral(">>> *IDN?");
+    const QString strWriteError = QStringLiteral(">>> # Error: Failed to write command to the instrument");
+    return lstLines == QStringList{strSent, QStringLiteral("<<< ") + kReadError}
+        || lstLines == QStringList{strSent, strWriteError, strSent};
+}
+
 // The bytes velqsim generates for TEST:TEXT? n, without the LF.
 QByteArray TextAnswer(int nLength)
 {
@@ -65,6 +75,8 @@ private slots:
     void megabyteText();
     void readTimeOut_data();
     void readTimeOut();
+    void instrumentGoesAway_data() { AddTransportRows(); }
+    void instrumentGoesAway();
     void instrumentHangsUp_data() { AddTransportRows(); }
     void instrumentHangsUp();
 
@@ -413,14 +425,10 @@ void TestTransports::instrumentHangsUp()
     QCOMPARE(HistoryLines(*pDlg).mid(1), lstReadFailed);
     QVERIFY(pDlg->GetReplyLength() <= 5u);
 
-    // A stream may still take one write before it learns of the hang-up; either
-    // way the window reports a failure, never an answer, and never hangs.
+    // The window reports a failure, never an answer, and never hangs.
     RunQuery(*pDlg, QStringLiteral("*IDN?"));
     const QStringList lstAfter = HistoryLines(*pDlg).mid(3);
-    const QStringList lstWriteFailed{QStringLiteral(">>> *IDN?"),
-                                     QStringLiteral(">>> # Error: Failed to write command to the instrument"),
-                                     QStringLiteral(">>> *IDN?")};
-    QVERIFY2(lstAfter == lstWriteFailed || lstAfter == lstReadFailed, qPrintable(lstAfter.join(QLatin1Char('|'))));
+    QVERIFY2(IsFailedQuery(lstAfter), qPrintable(lstAfter.join(QLatin1Char('|'))));
     QVERIFY(pDlg->Child<QPushButton>("m_btnConnect")->isEnabled());
 
     // Connecting anew gives a working session.
@@ -431,6 +439,43 @@ void TestTransports::instrumentHangsUp()
     RunQuery(*pDlg, QStringLiteral("*IDN?"));
     QCOMPARE(HistoryLines(*pDlg), (QStringList{QStringLiteral(">>> *IDN?"), QStringLiteral("<<< ") + kIdentity}));
     Disconnect(*pDlg);
+}
+
+void TestTransports::instrumentGoesAway()
+{
+    QFETCH(QString, strServer);
+    QFETCH(bool, bLF);
+
+    // An instrument of its own, so that it can go away; the session's time-out
+    // is far beyond the wait below, so only the lost connection can end the read.
+    CSimProcess sim;
+    QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+    const QByteArray baPortmapper = qgetenv("VELQ_VXI11_PORTMAPPER_PORT");
+    qputenv("VELQ_VXI11_PORTMAPPER_PORT", QByteArray::number(sim.Port(QStringLiteral("PORTMAPPER"))));
+    CTestDlg dlg(QString::fromLatin1(sim.Resource(strServer)));
+    dlg.SetExecutablePath(m_dir.filePath(QStringLiteral("velquist")));
+    dlg.InitDialog();
+    dlg.show();
+    dlg.Child<QCheckBox>("m_chkAppendLF")->setChecked(bLF);
+    dlg.Child<QLineEdit>("m_editTimeOut")->setText(QStringLiteral("250000"));
+    Click(dlg, "m_btnConnect");
+    qputenv("VELQ_VXI11_PORTMAPPER_PORT", baPortmapper);
+    QVERIFY(dlg.GetInstrument() && dlg.GetInstrument()->IsInstruConnected());
+
+    QVERIFY(dlg.WriteText(QStringLiteral("TEST:DELay 200000"), 17));
+    SetCommand(dlg, QStringLiteral("*IDN?"));
+    Click(dlg, "m_btnAutomatic");
+    QTRY_VERIFY_WITH_TIMEOUT(dlg.Child<QWidget>("m_progress")->isVisible(), kWaitMs);
+    sim.Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsWorkerRunning(), kWaitMs);
+    QCOMPARE(HistoryLines(dlg).mid(1), (QStringList{QStringLiteral(">>> *IDN?"), QStringLiteral("<<< ") + kReadError}));
+    QVERIFY(dlg.Child<QPushButton>("m_btnConnect")->isEnabled());
+
+    // Nothing answers any more, and nothing waits for an answer either.
+    RunQuery(dlg, QStringLiteral("*IDN?"));
+    const QStringList lstAfter = HistoryLines(dlg).mid(3);
+    QVERIFY2(IsFailedQuery(lstAfter), qPrintable(lstAfter.join(QLatin1Char('|'))));
+    Disconnect(dlg);
 }
 
 int main(int argc, char** argv)

@@ -362,8 +362,8 @@ void TestTransports::readTimeOut()
     QFETCH(bool, bAfterLateAnswer);
     QFETCH(QStringList, lstAnswers);
 
-    constexpr int kTimeOutMs = 2000;
-    constexpr int kDelayMs = 6000;
+    constexpr int kTimeOutMs = 3000;
+    constexpr int kDelayMs = 8000;
     auto pDlg = Connect(kTimeOutMs);
     QVERIFY(pDlg);
     MarkWireLog();

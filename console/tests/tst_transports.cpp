@@ -71,6 +71,8 @@ private slots:
     void writeThenRead();
     void binaryBlock_data() { AddTransportRows(); }
     void binaryBlock();
+    void bufferFilledExactly_data();
+    void bufferFilledExactly();
     void megabyteText_data() { AddTransportRows(); }
     void megabyteText();
     void readTimeOut_data();
@@ -307,6 +309,46 @@ void TestTransports::binaryBlock()
     QCOMPARE(HistoryLines(*pDlg).value(3), QStringLiteral("<<< ") + kIdentity);
     const QStringList lstSent{QStringLiteral("TEST:BLOCk? 300") + Suffix(), QStringLiteral("*IDN?") + Suffix()};
     QTRY_COMPARE_WITH_TIMEOUT(NewWireLines(), lstSent, kWaitMs);
+    Disconnect(*pDlg);
+}
+
+void TestTransports::bufferFilledExactly_data()
+{
+    QTest::addColumn<QString>("strServer");
+    QTest::addColumn<bool>("bLF");
+    QTest::addColumn<int>("nAnswer");
+    QTest::addColumn<QList<int>>("lstReads");
+
+    // The answer's last byte (its END, or the line feed on a stream) falls on
+    // the last byte a read asked for: the answer is complete, with no further
+    // read that would wait for bytes that never come.
+    const struct
+    {
+        const char* pszName;
+        const char* pszServer;
+        bool bLF;
+    } kTransports[] = {{"SOCKET", "SOCKET", true}, {"VXI-11", "VXI11", false}, {"HiSLIP", "HISLIP", false}};
+    for (const auto& transport : kTransports) {
+        QTest::addRow("%s, 1024 bytes", transport.pszName)
+            << transport.pszServer << transport.bLF << 1024 << QList<int>{1024};
+        QTest::addRow("%s, 4096 bytes", transport.pszName)
+            << transport.pszServer << transport.bLF << 4096 << QList<int>{1024, 1024, 2048};
+    }
+}
+
+void TestTransports::bufferFilledExactly()
+{
+    QFETCH(int, nAnswer);
+    QFETCH(QList<int>, lstReads);
+
+    auto pDlg = Connect();
+    QVERIFY(pDlg);
+    RunQuery(*pDlg, QStringLiteral("TEST:TEXT? %1").arg(nAnswer - 1));
+    const std::vector<int> vecReads = pDlg->Recorder()->ReadSizes();
+    QCOMPARE(QList<int>(vecReads.begin(), vecReads.end()), lstReads);
+    QCOMPARE(pDlg->GetReplyLength(), uint(nAnswer));
+    QCOMPARE(int(pDlg->GetReplyBuffer().size()), nAnswer + 1);
+    QCOMPARE(HistoryLines(*pDlg).value(1).size(), 4 + nAnswer - 1);
     Disconnect(*pDlg);
 }
 

@@ -83,8 +83,8 @@ private slots:
     void instrumentHangsUp();
 
 private:
-    // One row per transport: the resource's server, whether the LF option is
-    // needed, and how a message sent with "*IDN?" looks in the wire log.
+    // One row per transport: the server whose resource is opened, and whether
+    // messages need the LF option to end.
     void AddTransportRows();
     std::unique_ptr<CTestDlg> Connect(int nTimeOutMs = kSessionTimeOutMs, bool bCR = false);
     void Disconnect(CTestDlg& dlg);
@@ -119,7 +119,7 @@ void TestTransports::initTestCase()
     QVERIFY2(m_sim.Start({QStringLiteral("--log"), m_strLog}), qPrintable(m_sim.ErrorText()));
     for (const char* pszServer : {"SOCKET", "VXI11", "HISLIP", "PORTMAPPER"})
         QVERIFY2(m_sim.Port(QLatin1String(pszServer)) != 0, pszServer);
-    // The VISA library reads this before its first VXI-11 link.
+    // The VISA library asks this portmapper, not port 111, when it opens a VXI-11 link.
     qputenv("VELQ_VXI11_PORTMAPPER_PORT", QByteArray::number(m_sim.Port(QStringLiteral("PORTMAPPER"))));
 }
 
@@ -135,6 +135,7 @@ void TestTransports::AddTransportRows()
     QTest::newRow("HiSLIP") << "HISLIP" << false;
 }
 
+// How the option's terminator shows at the end of a message in the wire log.
 QString TestTransports::Suffix() const
 {
     QFETCH(bool, bLF);

@@ -160,9 +160,12 @@ std::unique_ptr<CTestDlg> TestTransports::Connect(int nTimeOutMs, bool bCR)
     auto* pTimeOut = pDlg->Child<QLineEdit>("m_editTimeOut");
     pTimeOut->clear();
     QTest::keyClicks(pTimeOut, QString::number(nTimeOutMs));
+    // A failed connect says so in a message box, which must not wait for ever.
+    CModalAnswerer answerer;
     Click(*pDlg, "m_btnConnect");
     if (!pDlg->GetInstrument() || !pDlg->GetInstrument()->IsInstruConnected()) {
-        qWarning("cannot connect to velqsim at %s", qPrintable(strResource));
+        qWarning("cannot connect to velqsim at %s: %s", qPrintable(strResource),
+                 qPrintable(answerer.m_lstTexts.join(QLatin1Char(' '))));
         return nullptr;
     }
     return pDlg;
@@ -501,7 +504,10 @@ void TestTransports::instrumentGoesAway()
     dlg.show();
     dlg.Child<QCheckBox>("m_chkAppendLF")->setChecked(bLF);
     dlg.Child<QLineEdit>("m_editTimeOut")->setText(QStringLiteral("250000"));
-    Click(dlg, "m_btnConnect");
+    {
+        CModalAnswerer answerer;
+        Click(dlg, "m_btnConnect");
+    }
     qputenv("VELQ_VXI11_PORTMAPPER_PORT", baPortmapper);
     QVERIFY(dlg.GetInstrument() && dlg.GetInstrument()->IsInstruConnected());
 

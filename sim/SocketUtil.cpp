@@ -20,7 +20,9 @@ int Listen(const std::string& strAddress, uint16_t uPort, uint16_t& uBoundPort, 
         strError = "invalid IPv4 bind address: " + strAddress;
         return -1;
     }
-    int nFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Non-blocking, so that a connection reset between poll and accept cannot
+    // block the accept thread, and with it Stop(), for good.
+    int nFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (nFd < 0) {
         strError = std::string("socket: ") + std::strerror(errno);
         return -1;
@@ -49,6 +51,7 @@ int Accept(int nListenFd, int nTimeoutMs)
     int nReady = ::poll(&pfd, 1, nTimeoutMs);
     if (nReady <= 0 || !(pfd.revents & POLLIN))
         return -1;
+    // The accepted socket does not inherit O_NONBLOCK: servers use blocking I/O on it.
     return ::accept4(nListenFd, nullptr, nullptr, SOCK_CLOEXEC);
 }
 

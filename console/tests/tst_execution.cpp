@@ -248,7 +248,7 @@ void TestExecution::stopCommandList()
 {
     auto pDlg = Connected(false, true);
     MarkWireLog();
-    QVERIFY(pDlg->WriteText(QStringLiteral("TEST:DELay 1500"), 15));
+    QVERIFY(pDlg->WriteText(QStringLiteral("TEST:DELay 5000"), 15));
     QCOMPARE(pDlg->RunCommandList({}), 0);
     QCOMPARE(pDlg->RunCommandList({QStringLiteral("TEST:TEXT? 4"), QStringLiteral("*IDN?"), QStringLiteral("*CLS")}),
              1);
@@ -258,7 +258,7 @@ void TestExecution::stopCommandList()
     QVERIFY(!pDlg->Child<QPushButton>("m_btnCommandList")->isEnabled());
 
     // Pressed while the first answer is awaited.
-    const QStringList lstSent{QStringLiteral("TEST:DELay 1500\\n"), QStringLiteral("TEST:TEXT? 4\\n")};
+    const QStringList lstSent{QStringLiteral("TEST:DELay 5000\\n"), QStringLiteral("TEST:TEXT? 4\\n")};
     QTRY_COMPARE_WITH_TIMEOUT(NewWireLines(), lstSent, kWaitMs);
     QTest::mouseClick(pDlg->Child<QPushButton>("m_btnStop"), Qt::LeftButton);
     QVERIFY(!pDlg->IsWorkerRunning());

@@ -224,7 +224,7 @@ void CHislipE2eTest::SharedLockAdmitsKeyHolders()
 
 void CHislipE2eTest::TimeOutThenNextQuery()
 {
-    QCOMPARE(Write(m_vi, "TEST:DEL 1500;*IDN?\n"), VI_SUCCESS);
+    QCOMPARE(Write(m_vi, "TEST:DEL 5000;*IDN?\n"), VI_SUCCESS);
     QCOMPARE(viSetAttribute(m_vi, VI_ATTR_TMO_VALUE, 300), VI_SUCCESS);
     QByteArray baAnswer;
     QCOMPARE(Read(m_vi, 4096, &baAnswer), VI_ERROR_TMO);
@@ -232,7 +232,7 @@ void CHislipE2eTest::TimeOutThenNextQuery()
     QCOMPARE(viSetAttribute(m_vi, VI_ATTR_TMO_VALUE, kTimeOutMs), VI_SUCCESS);
     // The late identity must not be taken for the answer to this query.
     QCOMPARE(Query(m_vi, "*OPC?\n"), QByteArray("1\n"));
-    QTest::qWait(1600);
+    QTest::qWait(5100);
     QCOMPARE(Query(m_vi, "*OPC?\n"), QByteArray("1\n"));
 }
 

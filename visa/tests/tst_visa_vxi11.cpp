@@ -419,7 +419,7 @@ void CVisaVxi11Test::LockReleasedWhenSessionCloses()
 // lost and the link stays usable.
 void CVisaVxi11Test::TimeOutThenLateAnswer()
 {
-    QCOMPARE(Write(m_vi, "TEST:DELay 1500\n"), VI_SUCCESS);
+    QCOMPARE(Write(m_vi, "TEST:DELay 5000\n"), VI_SUCCESS);
     QCOMPARE(Write(m_vi, "*OPC?\n"), VI_SUCCESS);
     QCOMPARE(viSetAttribute(m_vi, VI_ATTR_TMO_VALUE, 200), VI_SUCCESS);
     QByteArray baGot;

@@ -326,67 +326,22 @@ ViStatus viFindNext(ViFindList vi, ViChar desc[])
     });
 }
 
-ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt)
-{
-    VELQ_FORWARD(viRead, vi, buf, cnt, retCnt);
-    if (retCnt)
-        *retCnt = 0;
-    return guarded([&]() -> ViStatus {
-        std::shared_ptr<vi_instr> in;
-        ViStatus st = lookup_instr(vi, &in);
-        if (st != VI_SUCCESS)
-            return st;
-        if (!buf && cnt > 0)
-            return VI_ERROR_USER_BUF;
-        const io_attrs attrs = snapshot(*in);
-        std::lock_guard<std::mutex> io(in->io_mutex);
-        if (in->closed.load())
-            return VI_ERROR_INV_OBJECT;
-        ViUInt32 got = 0;
-        st = in->tr->read(buf, cnt, &got, attrs);
-        if (retCnt)
-            *retCnt = got;
-        return st;
-    });
-}
-
-ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt)
-{
-    VELQ_FORWARD(viWrite, vi, buf, cnt, retCnt);
-    if (retCnt)
-        *retCnt = 0;
-    return guarded([&]() -> ViStatus {
-        std::shared_ptr<vi_instr> in;
-        ViStatus st = lookup_instr(vi, &in);
-        if (st != VI_SUCCESS)
-            return st;
-        if (!buf && cnt > 0)
-            return VI_ERROR_USER_BUF;
-        const io_attrs attrs = snapshot(*in);
-        std::lock_guard<std::mutex> io(in->io_mutex);
-        if (in->closed.load())
-            return VI_ERROR_INV_OBJECT;
-        ViUInt32 done = 0;
-        st = in->tr->write(buf, cnt, &done, attrs);
-        if (retCnt)
-            *retCnt = done;
-        return st;
-    });
-}
-
 } // extern "C"
 
 namespace {
 
-// Runs one transport operation under the session's I/O lock.
+// Runs one transport operation under the session's I/O lock. A call's own argument error
+// (arg_status) is reported after the handle is found to be valid and before the lock is taken.
 template <typename F>
-ViStatus with_transport(ViSession vi, F &&op)
+ViStatus with_transport(ViSession vi, F &&op, ViStatus arg_status = VI_SUCCESS)
 {
     return guarded([&]() -> ViStatus {
         std::shared_ptr<vi_instr> in;
         const ViStatus st = lookup_instr(vi, &in);
         if (st != VI_SUCCESS)
             return st;
+        if (arg_status != VI_SUCCESS)
+            return arg_status;
         const io_attrs attrs = snapshot(*in);
         std::lock_guard<std::mutex> io(in->io_mutex);
         if (in->closed.load())
@@ -398,6 +353,42 @@ ViStatus with_transport(ViSession vi, F &&op)
 } // namespace
 
 extern "C" {
+
+ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt)
+{
+    VELQ_FORWARD(viRead, vi, buf, cnt, retCnt);
+    if (retCnt)
+        *retCnt = 0;
+    const ViStatus arg_status = (!buf && cnt > 0) ? VI_ERROR_USER_BUF : VI_SUCCESS;
+    return with_transport(
+        vi,
+        [&](transport &tr, const io_attrs &attrs) {
+            ViUInt32 got = 0;
+            const ViStatus st = tr.read(buf, cnt, &got, attrs);
+            if (retCnt)
+                *retCnt = got;
+            return st;
+        },
+        arg_status);
+}
+
+ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt)
+{
+    VELQ_FORWARD(viWrite, vi, buf, cnt, retCnt);
+    if (retCnt)
+        *retCnt = 0;
+    const ViStatus arg_status = (!buf && cnt > 0) ? VI_ERROR_USER_BUF : VI_SUCCESS;
+    return with_transport(
+        vi,
+        [&](transport &tr, const io_attrs &attrs) {
+            ViUInt32 done = 0;
+            const ViStatus st = tr.write(buf, cnt, &done, attrs);
+            if (retCnt)
+                *retCnt = done;
+            return st;
+        },
+        arg_status);
+}
 
 ViStatus viClear(ViSession vi)
 {

@@ -50,6 +50,9 @@ private:
     ViStatus send_fatal(uint8_t code, const char *text);
     ViStatus send_error(hislip_channel &chan, uint8_t code, const char *text);
     ViStatus flush_backlog(const hislip_deadline &deadline);
+    // Every call that sends on the synchronous channel starts here: a dead or interrupted session
+    // stops it, and the rest of a frame cut short by an earlier time-out goes out first.
+    ViStatus begin_sync_send(const hislip_deadline &deadline);
     ViStatus send_sync_message(uint8_t type, uint8_t control, const ViByte *payload, size_t len,
                                const hislip_deadline &deadline, size_t *payload_sent);
     uint8_t take_rmt();

@@ -39,6 +39,14 @@ ViStatus hislip_transport::flush_backlog(const hislip_deadline &deadline)
     return status;
 }
 
+ViStatus hislip_transport::begin_sync_send(const hislip_deadline &deadline)
+{
+    const ViStatus status = check_alive();
+    if (status != VI_SUCCESS)
+        return status;
+    return flush_backlog(deadline);
+}
+
 ViStatus hislip_transport::send_sync_message(uint8_t type, uint8_t control, const ViByte *payload, size_t len,
                                              const hislip_deadline &deadline, size_t *payload_sent)
 {
@@ -69,14 +77,12 @@ ViStatus hislip_transport::send_sync_message(uint8_t type, uint8_t control, cons
     if (status != VI_SUCCESS) {
         if (status != VI_ERROR_TMO && status != VI_ERROR_ABORT)
             return fail(status);
-        const size_t total = sizeof raw + len;
         if (sent < sizeof raw) {
             m_backlog.assign(raw + sent, raw + sizeof raw);
             m_backlog.insert(m_backlog.end(), payload, payload + len);
         } else {
             m_backlog.assign(payload + (sent - sizeof raw), payload + len);
         }
-        (void)total;
     }
     *payload_sent = sent > sizeof raw ? sent - sizeof raw : 0;
     m_last_sent_id = m_next_id;
@@ -88,11 +94,8 @@ ViStatus hislip_transport::write(const ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_
 {
     std::lock_guard<std::mutex> guard(m_sync_mtx);
     *ret_cnt = 0;
-    ViStatus status = check_alive();
-    if (status != VI_SUCCESS)
-        return status;
     const hislip_deadline deadline(attrs.tmo_ms);
-    status = flush_backlog(deadline);
+    ViStatus status = begin_sync_send(deadline);
     if (status != VI_SUCCESS)
         return status;
     // A new message makes any unread answer obsolete.
@@ -123,11 +126,8 @@ ViStatus hislip_transport::assert_trigger(ViUInt16 protocol, const io_attrs &att
     if (protocol != VI_TRIG_PROT_DEFAULT)
         return VI_ERROR_INV_PROT;
     std::lock_guard<std::mutex> guard(m_sync_mtx);
-    ViStatus status = check_alive();
-    if (status != VI_SUCCESS)
-        return status;
     const hislip_deadline deadline(attrs.tmo_ms);
-    status = flush_backlog(deadline);
+    const ViStatus status = begin_sync_send(deadline);
     if (status != VI_SUCCESS)
         return status;
     drop_response();
@@ -315,11 +315,8 @@ ViStatus hislip_transport::clear(const io_attrs &attrs)
 {
     std::lock_guard<std::mutex> sync_guard(m_sync_mtx);
     std::lock_guard<std::mutex> async_guard(m_async_mtx);
-    ViStatus status = check_alive();
-    if (status != VI_SUCCESS)
-        return status;
     const hislip_deadline deadline(attrs.tmo_ms);
-    status = flush_backlog(deadline);
+    ViStatus status = begin_sync_send(deadline);
     if (status != VI_SUCCESS)
         return status;
 

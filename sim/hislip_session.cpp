@@ -427,6 +427,20 @@ void CHislipSession::SenderLoop()
     }
 }
 
+bool CHislipSession::AcceptInput(const hislip_header& hdr)
+{
+    // Another client's lock keeps our input queued until it is released.
+    while (!m_server.Locks().WaitMayProceed(m_strDevice, m_uOwner, 200)) {
+        if (m_bClosing)
+            return false;
+    }
+    OnRmtDelivered(hdr.control);
+    GoRemoteIfEnabled();
+    std::lock_guard<std::mutex> guard(m_stateMtx);
+    m_uLastReceivedId = hdr.param;
+    return true;
+}
+
 bool CHislipSession::HandleSyncMessage(CReader& reader, const hislip_header& hdr)
 {
     switch (hdr.type) {
@@ -454,17 +468,8 @@ bool CHislipSession::HandleSyncMessage(CReader& reader, const hislip_header& hdr
             uSerial = m_uNextSerial++;
         }
         m_auClientIds[uSerial % kIdRing] = hdr.param;
-        // Another client's lock keeps our input queued until it is released.
-        while (!m_server.Locks().WaitMayProceed(m_strDevice, m_uOwner, 200)) {
-            if (m_bClosing)
-                return false;
-        }
-        OnRmtDelivered(hdr.control);
-        GoRemoteIfEnabled();
-        {
-            std::lock_guard<std::mutex> guard(m_stateMtx);
-            m_uLastReceivedId = hdr.param;
-        }
+        if (!AcceptInput(hdr))
+            return false;
         m_pDevice->Write(strData.data(), strData.size(), hdr.type == HISLIP_DATA_END, uSerial);
         {
             std::lock_guard<std::mutex> guard(m_stateMtx);
@@ -479,16 +484,8 @@ bool CHislipSession::HandleSyncMessage(CReader& reader, const hislip_header& hdr
             return false;
         if (m_bClearing)
             return true;
-        while (!m_server.Locks().WaitMayProceed(m_strDevice, m_uOwner, 200)) {
-            if (m_bClosing)
-                return false;
-        }
-        OnRmtDelivered(hdr.control);
-        GoRemoteIfEnabled();
-        {
-            std::lock_guard<std::mutex> guard(m_stateMtx);
-            m_uLastReceivedId = hdr.param;
-        }
+        if (!AcceptInput(hdr))
+            return false;
         m_pDevice->Trigger();
         m_cvState.notify_all();
         AfterInput();

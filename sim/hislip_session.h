@@ -56,6 +56,9 @@ private:
                           size_t nLen);
     void SendFatal(uint8_t uCode, const char* pText);
 
+    // Waits until no other client's lock holds the device, then takes the
+    // message's RMT-delivered bit and message id; false when the session closes.
+    bool AcceptInput(const hislip_header& hdr);
     bool HandleSyncMessage(CReader& reader, const hislip_header& hdr);
     bool HandleAsyncMessage(const hislip_header& hdr, const std::string& strPayload);
     void OnRmtDelivered(uint8_t uControl);

@@ -183,7 +183,7 @@ bool CScpiEngine::MatchNodes(const std::vector<SNode>& lstNodes, size_t nNode,
         return nMnemonic == lstMnemonics.size();
     const SNode& node = lstNodes[nNode];
     if (nMnemonic < lstMnemonics.size()) {
-        const std::string strUpper = Upper(lstMnemonics[nMnemonic]);
+        const std::string& strUpper = lstMnemonics[nMnemonic];
         if ((strUpper == node.strLong || strUpper == node.strShort)
             && MatchNodes(lstNodes, nNode + 1, lstMnemonics, nMnemonic + 1))
             return true;
@@ -194,8 +194,13 @@ bool CScpiEngine::MatchNodes(const std::vector<SNode>& lstNodes, size_t nNode,
 const CScpiEngine::SCommand* CScpiEngine::Find(const std::vector<std::string>& lstMnemonics, bool bQuery,
                                                bool bCommon) const
 {
+    // Upper-cased once here rather than at every node of every command tried.
+    std::vector<std::string> lstUpper;
+    lstUpper.reserve(lstMnemonics.size());
+    for (const std::string& strMnemonic : lstMnemonics)
+        lstUpper.push_back(Upper(strMnemonic));
     for (const SCommand& cmd : m_lstCommands) {
-        if (cmd.bQuery == bQuery && cmd.bCommon == bCommon && MatchNodes(cmd.lstNodes, 0, lstMnemonics, 0))
+        if (cmd.bQuery == bQuery && cmd.bCommon == bCommon && MatchNodes(cmd.lstNodes, 0, lstUpper, 0))
             return &cmd;
     }
     return nullptr;

@@ -68,6 +68,7 @@ private:
     void Register(const char* pszPattern, Handler fnHandler);
     void RegisterCommands();
     const SCommand* Find(const std::vector<std::string>& lstMnemonics, bool bQuery, bool bCommon) const;
+    // lstMnemonics must be upper case already.
     static bool MatchNodes(const std::vector<SNode>& lstNodes, size_t nNode,
                            const std::vector<std::string>& lstMnemonics, size_t nMnemonic);
 

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <poll.h>
 #include <sys/socket.h>
 
 namespace velq {
@@ -66,6 +65,9 @@ ViStatus tcp_socket_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt
     if (!attrs.termchar_en)
         m_scanner.reset();
     ViUInt32 n = 0;
+    // Set after a chunk when END is not suppressed: only bytes already queued continue the
+    // message, so the next receive does not wait and finding nothing ends the read.
+    bool pause_ends = false;
     for (;;) {
         // Read-ahead first, then fresh bytes straight into the caller's buffer; either way only
         // the new bytes are scanned, and bytes past the terminator go back to the read-ahead.
@@ -82,7 +84,14 @@ ViStatus tcp_socket_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt
                 *ret_cnt = n;
                 return VI_ERROR_CONN_LOST;
             }
-            const ViStatus st = tcp_recv_some(m_fd, buf + n, cnt - n, &fresh_len, deadline, &m_wakeup);
+            const ViStatus st = tcp_recv_some(m_fd, buf + n, cnt - n, &fresh_len,
+                                              pause_ends ? tcp_deadline::after_ms(0) : deadline, &m_wakeup);
+            if (pause_ends && st == VI_ERROR_TMO) {
+                // Without END suppression a pause in the stream ends the message.
+                *ret_cnt = n;
+                m_scanner.reset();
+                return VI_SUCCESS;
+            }
             if (st != VI_SUCCESS) {
                 *ret_cnt = n;
                 return st;
@@ -114,13 +123,7 @@ ViStatus tcp_socket_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt
             *ret_cnt = n;
             return VI_SUCCESS_MAX_CNT;
         }
-        if (!attrs.suppress_end_en && n > 0 && m_ahead.empty() &&
-            tcp_wait(m_fd, POLLIN, tcp_deadline::after_ms(0), &m_wakeup) == VI_ERROR_TMO) {
-            // Without END suppression a pause in the stream ends the message.
-            *ret_cnt = n;
-            m_scanner.reset();
-            return VI_SUCCESS;
-        }
+        pause_ends = !attrs.suppress_end_en && n > 0 && m_ahead.empty();
     }
 }
 

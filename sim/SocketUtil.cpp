@@ -1,5 +1,6 @@
 #include "SocketUtil.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace SimSocket {
@@ -66,6 +68,36 @@ bool SendAll(int nFd, const char* pData, size_t nLen)
         }
         pData += nSent;
         nLen -= static_cast<size_t>(nSent);
+    }
+    return true;
+}
+
+bool SendAllV(int nFd, iovec* pIov, size_t nCount)
+{
+    size_t nFirst = 0;
+    while (nFirst < nCount) {
+        if (pIov[nFirst].iov_len == 0) {
+            ++nFirst;
+            continue;
+        }
+        msghdr msg{};
+        msg.msg_iov = pIov + nFirst;
+        msg.msg_iovlen = nCount - nFirst;
+        const ssize_t nSent = ::sendmsg(nFd, &msg, MSG_NOSIGNAL);
+        if (nSent < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        size_t n = static_cast<size_t>(nSent);
+        while (n > 0 && nFirst < nCount) {
+            const size_t nPart = std::min(n, pIov[nFirst].iov_len);
+            pIov[nFirst].iov_base = static_cast<char*>(pIov[nFirst].iov_base) + nPart;
+            pIov[nFirst].iov_len -= nPart;
+            n -= nPart;
+            if (pIov[nFirst].iov_len == 0)
+                ++nFirst;
+        }
     }
     return true;
 }

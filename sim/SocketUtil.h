@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+struct iovec;
+
 // Small POSIX socket helpers shared by the simulator's servers.
 namespace SimSocket {
 
@@ -16,6 +18,11 @@ int Accept(int nListenFd, int nTimeoutMs);
 
 // Sends everything, retrying on EINTR and partial writes; false when the peer is gone.
 bool SendAll(int nFd, const char* pData, size_t nLen);
+
+// Sends the buffers in order, gathered into as few writes as the kernel takes,
+// retrying on EINTR and partial writes; false when the peer is gone. Empty
+// buffers are allowed. The array is consumed: its entries are advanced in place.
+bool SendAllV(int nFd, iovec* pIov, size_t nCount);
 
 // Receives up to nMax bytes, waiting at most nTimeoutMs: >0 bytes, 0 peer
 // closed, -1 error, -2 time-out.

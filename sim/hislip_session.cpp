@@ -168,29 +168,7 @@ bool CHislipSession::SendFrame(int nFd, uint8_t uType, uint8_t uControl, uint32_
     iov[0].iov_len = sizeof raw;
     iov[1].iov_base = const_cast<char*>(pData);
     iov[1].iov_len = nLen;
-    int nFirst = 0;
-    const int nCount = nLen ? 2 : 1;
-    while (nFirst < nCount) {
-        msghdr msg{};
-        msg.msg_iov = iov + nFirst;
-        msg.msg_iovlen = static_cast<size_t>(nCount - nFirst);
-        const ssize_t nSent = ::sendmsg(nFd, &msg, MSG_NOSIGNAL);
-        if (nSent < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        size_t nLeft = static_cast<size_t>(nSent);
-        while (nFirst < nCount && nLeft >= iov[nFirst].iov_len) {
-            nLeft -= iov[nFirst].iov_len;
-            ++nFirst;
-        }
-        if (nFirst < nCount) {
-            iov[nFirst].iov_base = static_cast<char*>(iov[nFirst].iov_base) + nLeft;
-            iov[nFirst].iov_len -= nLeft;
-        }
-    }
-    return true;
+    return SimSocket::SendAllV(nFd, iov, 2);
 }
 
 bool CHislipSession::SendSync(uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData, size_t nLen)

@@ -20,32 +20,7 @@ bool RpcSendRecord(int nFd, const xdr_bytes& baBody, const std::string& strTail)
     iovec aIov[3] = {{aHeader, 4},
                      {const_cast<uint8_t*>(baBody.data()), baBody.size()},
                      {const_cast<char*>(strTail.data()), strTail.size()}};
-    size_t nFirst = 0;
-    while (nFirst < 3) {
-        if (aIov[nFirst].iov_len == 0) {
-            ++nFirst;
-            continue;
-        }
-        msghdr msg{};
-        msg.msg_iov = aIov + nFirst;
-        msg.msg_iovlen = 3 - nFirst;
-        const ssize_t nSent = ::sendmsg(nFd, &msg, MSG_NOSIGNAL);
-        if (nSent < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        size_t n = static_cast<size_t>(nSent);
-        while (n > 0 && nFirst < 3) {
-            const size_t nPart = std::min(n, aIov[nFirst].iov_len);
-            aIov[nFirst].iov_base = static_cast<char*>(aIov[nFirst].iov_base) + nPart;
-            aIov[nFirst].iov_len -= nPart;
-            n -= nPart;
-            if (aIov[nFirst].iov_len == 0)
-                ++nFirst;
-        }
-    }
-    return true;
+    return SimSocket::SendAllV(nFd, aIov, 3);
 }
 
 CRpcTcpServer::~CRpcTcpServer()

@@ -14,8 +14,11 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTime>
 #include <QTimer>
+#include <QtTest>
 
 #include <atomic>
 #include <functional>
@@ -166,4 +169,31 @@ inline QStringList ReadWireLog(const QString& strPath)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+inline const QString kReadError = QStringLiteral("!!!!! Error: Failed to read data from the instrument !!!!!");
+
+// The history pane's lines without their time prefix ("hh:mm:ss mmm ").
+inline QStringList HistoryLines(const CVelquistDlg& dlg)
+{
+    QStringList lstLines;
+    const QStringList lstRaw = dlg.HistoryText().split(QLatin1Char('\n'));
+    for (const QString& strLine : lstRaw) {
+        if (strLine.size() > 13 && strLine.at(2) == QLatin1Char(':'))
+            lstLines << strLine.mid(13);
+    }
+    return lstLines;
+}
+
+// Runs one test class in a fresh, private settings store with English texts.
+template <typename TTest>
+int RunConsoleTest(int argc, char** argv)
+{
+    QTemporaryDir configDir;
+    qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
+    qputenv("LANGUAGE", "en");
+    QApplication app(argc, argv);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
+    TTest test;
+    return QTest::qExec(&test, argc, argv);
 }

@@ -17,20 +17,7 @@
 namespace {
 
 const QString kWriteError = QStringLiteral("# Error: Failed to write command to the instrument");
-const QString kReadError = QStringLiteral("!!!!! Error: Failed to read data from the instrument !!!!!");
 constexpr int kWaitMs = 30000;
-
-// The history pane's lines without their time prefix ("hh:mm:ss mmm ").
-QStringList HistoryLines(const CVelquistDlg& dlg)
-{
-    QStringList lstLines;
-    const QStringList lstRaw = dlg.HistoryText().split(QLatin1Char('\n'));
-    for (const QString& strLine : lstRaw) {
-        if (strLine.size() > 13 && strLine.at(2) == QLatin1Char(':'))
-            lstLines << strLine.mid(13);
-    }
-    return lstLines;
-}
 
 } // namespace
 
@@ -393,13 +380,7 @@ void TestExecution::closeWhileReading()
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir configDir;
-    qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
-    qputenv("LANGUAGE", "en");
-    QApplication app(argc, argv);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
-    TestExecution test;
-    return QTest::qExec(&test, argc, argv);
+    return RunConsoleTest<TestExecution>(argc, argv);
 }
 
 #include "tst_execution.moc"

@@ -225,13 +225,7 @@ void TestMainWindow::footerOpensHelpDocument()
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir configDir;
-    qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
-    qputenv("LANGUAGE", "en");
-    QApplication app(argc, argv);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
-    TestMainWindow test;
-    return QTest::qExec(&test, argc, argv);
+    return RunConsoleTest<TestMainWindow>(argc, argv);
 }
 
 #include "tst_mainwindow.moc"

@@ -14,23 +14,10 @@
 
 namespace {
 
-const QString kReadError = QStringLiteral("!!!!! Error: Failed to read data from the instrument !!!!!");
 const QString kIdentity = QStringLiteral("VELQUIST,VELQSIM SCPI SIMULATOR,000001,1.0.0");
 // Generous: these tests must also pass on a slow, loaded machine.
 constexpr int kWaitMs = 60000;
 constexpr int kSessionTimeOutMs = 30000;
-
-// The history pane's lines without their time prefix ("hh:mm:ss mmm ").
-QStringList HistoryLines(const CVelquistDlg& dlg)
-{
-    QStringList lstLines;
-    const QStringList lstRaw = dlg.HistoryText().split(QLatin1Char('\n'));
-    for (const QString& strLine : lstRaw) {
-        if (strLine.size() > 13 && strLine.at(2) == QLatin1Char(':'))
-            lstLines << strLine.mid(13);
-    }
-    return lstLines;
-}
 
 // The history lines of an *IDN? that failed. A stream may still take one write
 // after the peer left; it learns of that only when it reads.
@@ -529,13 +516,7 @@ void TestTransports::instrumentGoesAway()
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir configDir;
-    qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
-    qputenv("LANGUAGE", "en");
-    QApplication app(argc, argv);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
-    TestTransports test;
-    return QTest::qExec(&test, argc, argv);
+    return RunConsoleTest<TestTransports>(argc, argv);
 }
 
 #include "tst_transports.moc"

@@ -3,6 +3,7 @@
 // every viRead status, hostile headers, clear, locks and a close from another
 // thread.
 #include "hislip_codec.h"
+#include "loopback_listener.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -83,15 +84,7 @@ public:
 
     explicit CFakePeer(uint64_t uMaxMessage = 1u << 20) : m_uMaxMessage(uMaxMessage)
     {
-        m_nListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_nListen, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        ::listen(m_nListen, 4);
-        socklen_t nLen = sizeof addr;
-        ::getsockname(m_nListen, reinterpret_cast<sockaddr *>(&addr), &nLen);
-        m_uPort = ntohs(addr.sin_port);
+        m_nListen = ListenOnLoopback(4, &m_uPort);
     }
 
     ~CFakePeer()

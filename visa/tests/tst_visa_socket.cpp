@@ -2,6 +2,7 @@
 // on loopback that misbehave on purpose.
 
 #include "visa.h"
+#include "loopback_listener.h"
 
 #include <QtTest>
 
@@ -29,15 +30,7 @@ public:
 
     explicit fake_peer(script s)
     {
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(m_listen, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        ::listen(m_listen, 1);
-        ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&a), &len);
-        m_port = ntohs(a.sin_port);
+        m_listen = ListenOnLoopback(1, &m_port);
         m_thread = std::thread([this, s] {
             pollfd p{m_listen, POLLIN, 0};
             if (::poll(&p, 1, kGenerousMs) != 1)

@@ -2,6 +2,7 @@
 // ephemeral port, the portmapper included), and against a fake server that
 // answers device_read with broken or hostile records.
 #include "SimProcess.h"
+#include "loopback_listener.h"
 #include "rpc_message.h"
 #include "vxi11_proto.h"
 
@@ -49,15 +50,7 @@ public:
     explicit CFakeVxi11Server(QByteArray baReadReply, bool bStall = false)
         : m_baReadReply(std::move(baReadReply)), m_bStall(bStall)
     {
-        m_nListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_nListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(m_nListen, 8);
-        socklen_t nLen = sizeof addr;
-        ::getsockname(m_nListen, reinterpret_cast<sockaddr*>(&addr), &nLen);
-        m_uPort = ntohs(addr.sin_port);
+        m_nListen = ListenOnLoopback(8, &m_uPort);
         m_thread = std::thread([this] { Run(); });
     }
     ~CFakeVxi11Server()

@@ -369,12 +369,6 @@ void CDevice::Close()
     m_cvLock.notify_all();
 }
 
-bool CDevice::IsClosed() const
-{
-    std::lock_guard<std::mutex> lock(m_mtx);
-    return m_bClosed;
-}
-
 void CDevice::Clear()
 {
     std::lock_guard<std::mutex> lock(m_mtx);
@@ -390,12 +384,6 @@ uint8_t CDevice::StatusByte() const
 {
     std::lock_guard<std::mutex> lock(m_mtx);
     return StatusByteLocked(Clock::now());
-}
-
-bool CDevice::HasReadableOutput() const
-{
-    std::lock_guard<std::mutex> lock(m_mtx);
-    return ReadableLocked(Clock::now());
 }
 
 bool CDevice::HasPendingOutput() const
@@ -490,18 +478,6 @@ uint64_t CDevice::LockOwner() const
 {
     std::lock_guard<std::mutex> lock(m_mtx);
     return m_uLockOwner;
-}
-
-void CDevice::SetResponseMode(EResponseMode eMode)
-{
-    std::lock_guard<std::mutex> lock(m_mtx);
-    m_eMode = eMode;
-}
-
-CDevice::EResponseMode CDevice::ResponseMode() const
-{
-    std::lock_guard<std::mutex> lock(m_mtx);
-    return m_eMode;
 }
 
 void CDevice::SetServiceRequestHandler(std::function<void(uint8_t)> fnHandler)

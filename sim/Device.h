@@ -86,7 +86,6 @@ public:
     void Wake();
     // Permanently wakes and refuses readers (connection or link closing).
     void Close();
-    bool IsClosed() const;
 
     // Device clear: drops unread input, the partial message, queued and
     // delayed output and a pending hang-up; status and error queue stay.
@@ -94,7 +93,6 @@ public:
 
     // Status byte with MAV (0x10) from readable output and MSS (0x40) from SRE.
     uint8_t StatusByte() const;
-    bool HasReadableOutput() const;
     // Readable or still delayed output: a peer that half-closed still gets it.
     bool HasPendingOutput() const;
     // True while unread responses pile up (a peer that writes but never
@@ -119,9 +117,6 @@ public:
     bool AcquireLock(uint64_t uOwner, std::chrono::milliseconds tTimeout);
     bool ReleaseLock(uint64_t uOwner); // false when uOwner did not hold it
     uint64_t LockOwner() const;        // 0 when unlocked
-
-    void SetResponseMode(EResponseMode eMode);
-    EResponseMode ResponseMode() const;
 
     // Called (outside the device's lock) when the MSS summary rises, with the
     // status byte; and when an unread response is discarded by a new message,

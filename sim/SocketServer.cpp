@@ -39,15 +39,6 @@ std::string CSocketServer::AnnounceLine() const
     return "SOCKET " + strPort + " TCPIP0::" + m_strAddress + "::" + strPort + "::SOCKET";
 }
 
-size_t CSocketServer::ConnectionCount() const
-{
-    std::lock_guard<std::mutex> lock(m_mtx);
-    size_t nCount = 0;
-    for (const auto& pConn : m_lstConnections)
-        nCount += pConn->bDone ? 0 : 1;
-    return nCount;
-}
-
 void CSocketServer::Stop()
 {
     if (m_nListenFd < 0 && !m_thrAccept.joinable())

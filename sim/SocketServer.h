@@ -25,8 +25,6 @@ public:
     uint16_t Port() const override { return m_uPort; }
     std::string AnnounceLine() const override;
 
-    size_t ConnectionCount() const;
-
 private:
     struct SConnection
     {

@@ -23,12 +23,6 @@ bool CWireLog::Open(const std::string& strPath, std::string& strError)
     return true;
 }
 
-bool CWireLog::IsOpen() const
-{
-    std::lock_guard<std::mutex> lock(m_mtx);
-    return m_pFile != nullptr;
-}
-
 static void AppendEscaped(std::string& strOut, unsigned char c)
 {
     static const char kHex[] = "0123456789abcdef";
@@ -45,15 +39,6 @@ static void AppendEscaped(std::string& strOut, unsigned char c)
         strOut += kHex[c >> 4];
         strOut += kHex[c & 0x0f];
     }
-}
-
-std::string CWireLog::Escape(const char* pData, size_t nLen)
-{
-    std::string strOut;
-    strOut.reserve(nLen + 8);
-    for (size_t i = 0; i < nLen; ++i)
-        AppendEscaped(strOut, static_cast<unsigned char>(pData[i]));
-    return strOut;
 }
 
 void CWireLog::LogMessage(const char* pData, size_t nLen)

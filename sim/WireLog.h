@@ -19,13 +19,10 @@ public:
 
     // Truncates or creates the file. Without a file, logging does nothing.
     bool Open(const std::string& strPath, std::string& strError);
-    bool IsOpen() const;
 
     // Writes one line and flushes it, so a test may read the file at any time.
     void LogMessage(const char* pData, size_t nLen);
     void LogMessage(const std::string& strMessage) { LogMessage(strMessage.data(), strMessage.size()); }
-
-    static std::string Escape(const char* pData, size_t nLen);
 
 private:
     mutable std::mutex m_mtx;

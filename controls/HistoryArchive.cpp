@@ -99,45 +99,19 @@ bool CHistoryArchive::ReadRaw(char* pData, qint64 nSize)
     return true;
 }
 
-bool CHistoryArchive::ReadU8(quint8& u)
+template <typename T>
+bool CHistoryArchive::ReadLittleEndian(T& u)
 {
-    char ch = 0;
-    if (!ReadRaw(&ch, 1))
+    char buf[sizeof(T)];
+    if (!ReadRaw(buf, qint64(sizeof(T))))
         return false;
-    u = quint8(ch);
-    return true;
-}
-
-bool CHistoryArchive::ReadU16(quint16& u)
-{
-    char buf[2];
-    if (!ReadRaw(buf, 2))
-        return false;
-    u = qFromLittleEndian<quint16>(buf);
-    return true;
-}
-
-bool CHistoryArchive::ReadU32(quint32& u)
-{
-    char buf[4];
-    if (!ReadRaw(buf, 4))
-        return false;
-    u = qFromLittleEndian<quint32>(buf);
-    return true;
-}
-
-bool CHistoryArchive::ReadU64(quint64& u)
-{
-    char buf[8];
-    if (!ReadRaw(buf, 8))
-        return false;
-    u = qFromLittleEndian<quint64>(buf);
+    u = qFromLittleEndian<T>(buf);
     return true;
 }
 
 bool CHistoryArchive::ReadCount(quint16& uCount)
 {
-    return ReadU16(uCount);
+    return ReadLittleEndian(uCount);
 }
 
 bool CHistoryArchive::ReadPayload(qint64 nBytes, QByteArray& ba)
@@ -163,22 +137,22 @@ bool CHistoryArchive::ReadPayload(qint64 nBytes, QByteArray& ba)
 bool CHistoryArchive::ReadString(QString& str)
 {
     quint8 uByte = 0;
-    if (!ReadU8(uByte))
+    if (!ReadLittleEndian(uByte))
         return false;
 
     bool bWide = false;
     quint64 uLength = uByte;
     if (uByte == 0xFF) {
         quint16 uWord = 0;
-        if (!ReadU16(uWord))
+        if (!ReadLittleEndian(uWord))
             return false;
         if (uWord == kWideTag) {
             bWide = true;
-            if (!ReadU8(uByte))
+            if (!ReadLittleEndian(uByte))
                 return false;
             uLength = uByte;
             if (uByte == 0xFF) {
-                if (!ReadU16(uWord))
+                if (!ReadLittleEndian(uWord))
                     return false;
             }
         }
@@ -186,11 +160,11 @@ bool CHistoryArchive::ReadString(QString& str)
             uLength = uWord;
             if (uWord == 0xFFFF) {
                 quint32 uDword = 0;
-                if (!ReadU32(uDword))
+                if (!ReadLittleEndian(uDword))
                     return false;
                 uLength = uDword;
                 if (uDword == 0xFFFFFFFFu) {
-                    if (!ReadU64(uLength))
+                    if (!ReadLittleEndian(uLength))
                         return false;
                 }
             }

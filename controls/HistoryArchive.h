@@ -36,10 +36,8 @@ public:
 private:
     static void AppendLength(QByteArray& ba, quint64 uLength);
     bool ReadRaw(char* pData, qint64 nSize);
-    bool ReadU8(quint8& u);
-    bool ReadU16(quint16& u);
-    bool ReadU32(quint32& u);
-    bool ReadU64(quint64& u);
+    template <typename T>
+    bool ReadLittleEndian(T& u);
     bool ReadPayload(qint64 nBytes, QByteArray& ba);
     bool Fail(EStatus eStatus);
 

@@ -84,11 +84,11 @@ double SuffixMultiplier(const std::string& strPrefix, const std::string& strUnit
 
 } // namespace
 
-void CScpiEngine::SContext::Answer(const std::string& strText)
+void CScpiEngine::SContext::Answer(std::string strText)
 {
     CDevice::SSegment seg;
-    seg.strBytes = strText;
     seg.uLength = strText.size();
+    seg.strBytes = std::move(strText);
     lstResponse.push_back(std::move(seg));
 }
 

@@ -104,6 +104,6 @@ struct CScpiEngine::SContext
     bool bIndefinite = false; // answer is arbitrary ASCII: nothing may follow it
     bool bHangup = false;
 
-    void Answer(const std::string& strText);
+    void Answer(std::string strText);
     const SScpiParam& Param(size_t nIndex) const { return unit.lstParams[nIndex]; }
 };

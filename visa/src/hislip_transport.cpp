@@ -128,7 +128,7 @@ ViStatus hislip_transport::read_async_message(const hislip_deadline &deadline, a
         const ViStatus status = m_async.recv_some(m_async_hdr_buf + m_async_hdr_have,
                                                   kHislipHeaderSize - m_async_hdr_have, deadline, &got);
         if (status != VI_SUCCESS)
-            return status == VI_ERROR_TMO || status == VI_ERROR_ABORT ? status : fail(status);
+            return fail(status);
         m_async_hdr_have += got;
         if (m_async_hdr_have < kHislipHeaderSize)
             continue;
@@ -148,7 +148,7 @@ ViStatus hislip_transport::read_async_message(const hislip_deadline &deadline, a
         size_t got = 0;
         const ViStatus status = m_async.recv_some(chunk, want, deadline, &got);
         if (status != VI_SUCCESS)
-            return status == VI_ERROR_TMO || status == VI_ERROR_ABORT ? status : fail(status);
+            return fail(status);
         m_async_payload.insert(m_async_payload.end(), chunk, chunk + got);
     }
     msg->hdr = m_async_hdr;
@@ -173,7 +173,7 @@ ViStatus hislip_transport::async_transaction(const hislip_header &request, const
 {
     ViStatus status = send_message(m_async, request, payload, deadline);
     if (status != VI_SUCCESS)
-        return status == VI_ERROR_TMO || status == VI_ERROR_ABORT ? status : fail(status);
+        return fail(status);
     for (unsigned messages = 0;; ++messages) {
         if (messages > 0 && deadline.expired()) {
             ++m_stale_async[response_type & 31];

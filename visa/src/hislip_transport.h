@@ -43,6 +43,8 @@ private:
         std::vector<uint8_t> payload;
     };
 
+    // Returns status unchanged; a lost connection or an I/O error also marks the session dead,
+    // while time-outs, interrupts and success leave it as it is.
     ViStatus fail(ViStatus status);
     ViStatus check_alive() const;
     ViStatus send_message(hislip_channel &chan, const hislip_header &hdr, const void *payload,

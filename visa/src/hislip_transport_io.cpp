@@ -34,9 +34,7 @@ ViStatus hislip_transport::flush_backlog(const hislip_deadline &deadline)
     size_t sent = 0;
     const ViStatus status = m_sync.send_all(&iov, 1, deadline, &sent);
     m_backlog.erase(m_backlog.begin(), m_backlog.begin() + static_cast<std::ptrdiff_t>(sent));
-    if (status != VI_SUCCESS && status != VI_ERROR_TMO && status != VI_ERROR_ABORT)
-        return fail(status);
-    return status;
+    return fail(status);
 }
 
 ViStatus hislip_transport::begin_sync_send(const hislip_deadline &deadline)
@@ -68,9 +66,7 @@ ViStatus hislip_transport::send_sync_message(uint8_t type, uint8_t control, cons
     if (sent == 0) {
         if (control & kHislipRmtDelivered)
             m_rmt_delivered = true;
-        if (status != VI_SUCCESS && status != VI_ERROR_TMO && status != VI_ERROR_ABORT)
-            return fail(status);
-        return status;
+        return fail(status);
     }
     // Once part of a frame is out it must be finished, or the server loses
     // the framing; the rest goes out before anything else is sent.
@@ -142,7 +138,7 @@ ViStatus hislip_transport::read_sync_header(const hislip_deadline &deadline, his
         const ViStatus status = m_sync.recv_some(m_hdr_buf + m_hdr_have, kHislipHeaderSize - m_hdr_have,
                                                  deadline, &got);
         if (status != VI_SUCCESS)
-            return status == VI_ERROR_TMO || status == VI_ERROR_ABORT ? status : fail(status);
+            return fail(status);
         m_hdr_have += got;
     }
     m_hdr_have = 0;
@@ -159,7 +155,7 @@ ViStatus hislip_transport::skip_sync_payload(const hislip_deadline &deadline)
         size_t got = 0;
         const ViStatus status = m_sync.recv_some(scratch, want, deadline, &got);
         if (status != VI_SUCCESS)
-            return status == VI_ERROR_TMO || status == VI_ERROR_ABORT ? status : fail(status);
+            return fail(status);
         m_skip_left -= got;
     }
     return VI_SUCCESS;
@@ -225,7 +221,7 @@ ViStatus hislip_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, co
             size_t n = 0;
             status = m_sync.recv_some(buf + got, want, deadline, &n);
             if (status != VI_SUCCESS)
-                return finish(status == VI_ERROR_TMO || status == VI_ERROR_ABORT ? status : fail(status));
+                return finish(fail(status));
             m_payload_left -= n;
             bool term = false;
             if (attrs.termchar_en) {
@@ -324,7 +320,7 @@ ViStatus hislip_transport::clear(const io_attrs &attrs)
     hdr.type = HISLIP_ASYNC_DEVICE_CLEAR;
     status = send_message(m_async, hdr, nullptr, deadline);
     if (status != VI_SUCCESS)
-        return status == VI_ERROR_TMO || status == VI_ERROR_ABORT ? status : fail(status);
+        return fail(status);
     async_msg msg;
     for (unsigned dropped = 0;; ++dropped) {
         if (dropped > 0 && deadline.expired())
@@ -350,7 +346,7 @@ ViStatus hislip_transport::clear(const io_attrs &attrs)
     hdr.control = 0; // synchronized mode
     status = send_message(m_sync, hdr, nullptr, deadline);
     if (status != VI_SUCCESS)
-        return status == VI_ERROR_TMO || status == VI_ERROR_ABORT ? status : fail(status);
+        return fail(status);
 
     drop_response();
     for (unsigned dropped = 0;; ++dropped) {

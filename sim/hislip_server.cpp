@@ -36,28 +36,14 @@ bool ReadExactTimed(int nFd, char* pDest, size_t nLen, int nTimeoutMs)
 
 void SendFatalAndClose(int nFd, uint8_t uCode, const char* pText)
 {
-    hislip_header hdr;
-    hdr.type = HISLIP_FATAL_ERROR;
-    hdr.control = uCode;
-    hdr.length = std::strlen(pText);
-    uint8_t raw[kHislipHeaderSize];
-    hislip_encode_header(hdr, raw);
-    std::string strFrame(reinterpret_cast<const char*>(raw), sizeof raw);
-    strFrame += pText;
-    SimSocket::SendAll(nFd, strFrame.data(), strFrame.size());
+    CHislipSession::SendFrame(nFd, HISLIP_FATAL_ERROR, uCode, 0, pText, std::strlen(pText));
     int nCopy = nFd;
     SimSocket::ShutdownAndClose(nCopy);
 }
 
 bool SendHeader(int nFd, uint8_t uType, uint8_t uControl, uint32_t uParam)
 {
-    hislip_header hdr;
-    hdr.type = uType;
-    hdr.control = uControl;
-    hdr.param = uParam;
-    uint8_t raw[kHislipHeaderSize];
-    hislip_encode_header(hdr, raw);
-    return SimSocket::SendAll(nFd, reinterpret_cast<const char*>(raw), sizeof raw);
+    return CHislipSession::SendFrame(nFd, uType, uControl, uParam, nullptr, 0);
 }
 
 } // namespace

@@ -38,6 +38,10 @@ public:
     // Wakes every thread of the session; safe from any thread, any number of times.
     void Shutdown();
 
+    // Writes one whole message (header and payload) to nFd; false when the peer is gone.
+    static bool SendFrame(int nFd, uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData,
+                          size_t nLen);
+
 private:
     class CReader;
 
@@ -52,8 +56,6 @@ private:
     bool SendSync(uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData, size_t nLen);
     bool SendAsync(uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData = nullptr,
                    size_t nLen = 0);
-    static bool SendFrame(int nFd, uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData,
-                          size_t nLen);
     void SendFatal(uint8_t uCode, const char* pText);
 
     // Waits until no other client's lock holds the device, then takes the

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QHash>
 #include <QResizeEvent>
 #include <QSizeGrip>
 #include <QVariant>
@@ -245,14 +246,23 @@ void CDialogResize::OnSize(ESizeKind eKind, int nCx, int nCy)
 
 void CDialogResize::ApplyLayout(int nCx, int nCy)
 {
+    // This runs for every size change while the border is dragged, so the
+    // direct children are walked once per layout rather than once per control.
+    QHash<int, QWidget*> mapDirect;
+    const auto lstDirect = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget* pChild : lstDirect)
+    {
+        const int nId = GetControlId(pChild);
+        if (nId != -1 && !mapDirect.contains(nId))
+            mapDirect.insert(nId, pChild);
+    }
     for (const AfxResizeData& data : qAsConst(m_aResizeData))
-        PlaceControl(data, nCx, nCy);
+        PlaceControl(data, FindResizeControl(data, mapDirect), nCx, nCy);
     update();
 }
 
-void CDialogResize::PlaceControl(const AfxResizeData& data, int nCx, int nCy)
+void CDialogResize::PlaceControl(const AfxResizeData& data, QWidget* pCtrl, int nCx, int nCy)
 {
-    QWidget* pCtrl = FindResizeControl(data);
     if (!pCtrl)
         return;
     const QRect rc = ResizeAnchoredRect(data.m_uFlags, data.m_rcInitial, pCtrl->geometry(),
@@ -263,10 +273,13 @@ void CDialogResize::PlaceControl(const AfxResizeData& data, int nCx, int nCy)
         pCtrl->setGeometry(rc);
 }
 
-QWidget* CDialogResize::FindResizeControl(const AfxResizeData& data) const
+QWidget* CDialogResize::FindResizeControl(const AfxResizeData& data, const QHash<int, QWidget*>& mapDirect) const
 {
     if (data.m_uFlags & RESIZE_GRIPPER)
         return m_wndSizeGrip;
+    if (QWidget* pCtrl = mapDirect.value(data.m_nCtrlId, nullptr))
+        return pCtrl;
+    // Not a direct child: GetDlgItem's nested search decides.
     return GetDlgItem(data.m_nCtrlId);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 #include <QPointer>
 #include <QRect>
 #include <QSize>
@@ -84,14 +85,14 @@ protected:
     // The platform's size-changed notification, with the kind of change.
     void OnSize(ESizeKind eKind, int nCx, int nCy);
     void ApplyLayout(int nCx, int nCy);
-    void PlaceControl(const AfxResizeData& data, int nCx, int nCy);
+    void PlaceControl(const AfxResizeData& data, QWidget* pCtrl, int nCx, int nCy);
 
     void resizeEvent(QResizeEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
 
 private:
     ESizeKind CurrentSizeKind() const;
-    QWidget* FindResizeControl(const AfxResizeData& data) const;
+    QWidget* FindResizeControl(const AfxResizeData& data, const QHash<int, QWidget*>& mapDirect) const;
 
     QVector<AfxResizeData> m_aResizeData;
     QSize m_sizeInitialClient;

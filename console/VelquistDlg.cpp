@@ -366,11 +366,7 @@ void CVelquistDlg::UpdateConnectionControls(bool bConnected)
                                                            m_pUi->m_chkAppendCR})
         pField->setEnabled(!bConnected);
     EnableCommandButtons(bConnected);
-    const QString strCaption = StringTable::Load(bConnected ? 114 : 113);
-    if (!strCaption.isEmpty())
-        m_pUi->m_btnConnect->setText(strCaption);
-    else
-        m_pUi->m_btnConnect->setText(bConnected ? QStringLiteral("Disonnec&t") : QStringLiteral("Connec&t"));
+    m_pUi->m_btnConnect->setText(StringTable::Load(bConnected ? 114 : 113));
 }
 
 void CVelquistDlg::EnableCommandButtons(bool bEnable)

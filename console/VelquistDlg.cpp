@@ -6,12 +6,14 @@
 #include "CommandCodec.h"
 #include "HistoryArchive.h"
 #include "HistoryCombo.h"
+#include "HistoryLocation.h"
 #include "HyperLink.h"
 #include "InstrumentVISA.h"
 #include "StringTable.h"
 #include "VelquistApp.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <QRegularExpressionValidator>
 #include <QSaveFile>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 
@@ -38,6 +41,11 @@ int ReadInt(const QSettings& settings, const char* pszKey, int nDefault)
     bool bOk = false;
     const int nValue = settings.value(QLatin1String(pszKey)).toInt(&bOk);
     return bOk ? nValue : nDefault;
+}
+
+CHistoryLocation HistoryLocation(const QString& strExecutablePath)
+{
+    return CHistoryLocation(strExecutablePath, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
 std::unique_ptr<QSettings> OpenSettings()
@@ -243,8 +251,8 @@ void CVelquistDlg::OnDestroy()
     m_tmProgress.stop();
     WaitForWorker();
     if (m_bUseSettings) {
-        SaveHistory(*m_pUi->m_cbCommand, HistoryFilePath(QStringLiteral("cfg")));
-        SaveHistory(*m_pUi->m_cbResource, HistoryFilePath(QStringLiteral("type")));
+        SaveHistory(*m_pUi->m_cbCommand, HistorySavePath(QStringLiteral("cfg")));
+        SaveHistory(*m_pUi->m_cbResource, HistorySavePath(QStringLiteral("type")));
         SaveSettings();
     }
     if (m_pInstrument) {
@@ -317,15 +325,12 @@ void CVelquistDlg::SaveSettings()
 
 QString CVelquistDlg::HistoryFilePath(const QString& strSuffix) const
 {
-    // Executables usually have no extension here: the suffix is then added
-    // to the full path, so the files stay beside the program instead of
-    // landing as "type"/"cfg" in whatever the working folder is.
-    const QFileInfo info(m_strExecutablePath);
-    if (info.fileName().contains(QLatin1Char('.'))) {
-        const int nDot = m_strExecutablePath.lastIndexOf(QLatin1Char('.'));
-        return m_strExecutablePath.left(nDot + 1) + strSuffix;
-    }
-    return m_strExecutablePath + QLatin1Char('.') + strSuffix;
+    return HistoryLocation(m_strExecutablePath).LoadPath(strSuffix);
+}
+
+QString CVelquistDlg::HistorySavePath(const QString& strSuffix) const
+{
+    return HistoryLocation(m_strExecutablePath).SavePath(strSuffix);
 }
 
 bool CVelquistDlg::LoadHistory(CHistoryCombo& combo, const QString& strPath)
@@ -348,6 +353,8 @@ bool CVelquistDlg::SaveHistory(CHistoryCombo& combo, const QString& strPath)
         return false;
     // Written beside the old file and renamed over it only when complete,
     // so a full disk or a crash never leaves a cut history behind.
+    // The user's data folder may not exist before the first save.
+    QDir().mkpath(info.absolutePath());
     QSaveFile file(strPath);
     if (!file.open(QIODevice::WriteOnly))
         return false;

@@ -44,7 +44,10 @@ public:
 
     void LoadSettings();
     void SaveSettings();
+    // Read from the first, written to the second: beside the executable, or
+    // in the user's data folder when the executable's folder is read-only.
     QString HistoryFilePath(const QString& strSuffix) const;
+    QString HistorySavePath(const QString& strSuffix) const;
     static bool LoadHistory(CHistoryCombo& combo, const QString& strPath);
     static bool SaveHistory(CHistoryCombo& combo, const QString& strPath);
 

@@ -46,8 +46,6 @@ private slots:
     void settingsAndHistoriesPersist();
     void commandLine_data();
     void commandLine();
-    void historyFilePath_data();
-    void historyFilePath();
     void failedSaveKeepsPreviousFile();
     void timeoutOutOfRangeStopsExchange();
     void commandLengthFollowsTyping();
@@ -229,31 +227,6 @@ void TestStartup::commandLine()
         QCOMPARE(after.mapContents, before.mapContents);
     else
         QVERIFY(after.mapContents != before.mapContents);
-}
-
-void TestStartup::historyFilePath_data()
-{
-    QTest::addColumn<QString>("strExe");
-    QTest::addColumn<QString>("strType");
-    QTest::addColumn<QString>("strCfg");
-
-    QTest::newRow("no extension") << "/opt/velq/bin/velquist" << "/opt/velq/bin/velquist.type"
-                                  << "/opt/velq/bin/velquist.cfg";
-    QTest::newRow("with extension") << "C:/Tools/Velquist.exe" << "C:/Tools/Velquist.type" << "C:/Tools/Velquist.cfg";
-    QTest::newRow("dot only in a folder name") << "/home/a.b/bin/velquist" << "/home/a.b/bin/velquist.type"
-                                               << "/home/a.b/bin/velquist.cfg";
-    QTest::newRow("two dots") << "/x/velq.2.bin" << "/x/velq.2.type" << "/x/velq.2.cfg";
-}
-
-void TestStartup::historyFilePath()
-{
-    QFETCH(QString, strExe);
-    QFETCH(QString, strType);
-    QFETCH(QString, strCfg);
-    CVelquistDlg dlg;
-    dlg.SetExecutablePath(strExe);
-    QCOMPARE(dlg.HistoryFilePath(QStringLiteral("type")), strType);
-    QCOMPARE(dlg.HistoryFilePath(QStringLiteral("cfg")), strCfg);
 }
 
 void TestStartup::failedSaveKeepsPreviousFile()

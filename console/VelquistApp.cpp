@@ -63,6 +63,9 @@ CVelquistApp::CVelquistApp(int& nArgc, char** ppArgv)
 {
     setOrganizationName(QLatin1String(kOrganization));
     setApplicationName(QLatin1String(kApplication));
+    // Wayland shells match windows to the installed desktop entry (and its
+    // icon) by this name.
+    setDesktopFileName(QStringLiteral("com.tarnove.Velquist"));
 }
 
 const QStringList& CVelquistApp::Catalogues()

@@ -6,6 +6,8 @@ VELQ_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 VELQ_BUILD="${VELQ_BUILD:-$VELQ_ROOT/build}"
 
 VELQ_BUILD_PACKAGES="cmake ninja-build g++ pkg-config qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev"
+# cpack's DEB generator (file, dpkg-shlibdeps) and the checks of its package.
+VELQ_PACKAGE_PACKAGES="dpkg-dev file lintian appstream desktop-file-utils"
 
 velq_missing_packages() {
   local missing=() p

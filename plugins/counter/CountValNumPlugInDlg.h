@@ -26,8 +26,9 @@ public:
     ~CCountValNumPlugInDlg() override;
 
     void LoadInput(const PlugInInput& input);
-    // Replaces the whole text and counts in it with the separator in the box.
-    void LoadAnswerText(const QString& strText);
+    // Replaces the whole text with the answer, cut to the box's limit, and
+    // counts in the whole answer with the separator in the box.
+    void LoadAnswerText(QLatin1String answer);
     void OnCalculate();
 
     // bSave: controls into members; otherwise members into controls.

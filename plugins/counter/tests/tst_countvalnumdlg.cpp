@@ -44,6 +44,13 @@ void TestCountValNumPlugInDlg::userSession()
     QCOMPARE(pValues->toPlainText(), QString());
     QCOMPARE(pCount->text(), QStringLiteral("0"));
 
+    // The box takes what the platform's edit control would; the count
+    // covers the whole answer.
+    const QByteArray baLong = QByteArray("1,").repeated(20000);
+    fnLoad(baLong.constData());
+    QCOMPARE(pValues->toPlainText().size(), 32767);
+    QCOMPARE(pCount->text(), QStringLiteral("20000"));
+
     fnLoad("1,2;3,4");
     QCOMPARE(pCount->text(), QStringLiteral("2"));
     fnType(pSeparator, QStringLiteral(";,"));

@@ -27,6 +27,8 @@ void TestValueCounter::count_data()
     QTest::newRow("empty separator") << true << QByteArray("1,2,3") << 5 << "" << "1,2,3" << 0;
     QTest::newRow("space separator") << true << QByteArray("1 2 3") << 5 << " " << "1 2 3" << 2;
     QTest::newRow("quotes are not skipped") << true << QByteArray("\"a,b\",c") << 7 << "," << "\"a,b\",c" << 2;
+    QTest::newRow("separator beyond Latin-1") << true << QByteArray("1,2") << 3 << QStringLiteral("\u20AC") << "1,2"
+                                              << 0;
     QTest::newRow("no case folding") << true << QByteArray("aAa") << 3 << "A" << "aAa" << 1;
     QTest::newRow("before any read") << false << QByteArray() << 0 << "," << "" << 0;
     QTest::newRow("empty answer") << true << QByteArray("") << 0 << "," << "" << 0;
@@ -50,9 +52,11 @@ void TestValueCounter::count()
 
     // A copy without the array's own NUL, so a read past the length shows.
     const std::vector<char> lstBytes(baBuffer.begin(), baBuffer.end());
-    const QString strAnswer = CValueCounter::AnswerText(bAnswer ? lstBytes.data() : nullptr, nLength);
-    QCOMPARE(strAnswer, strText);
-    QCOMPARE(CValueCounter::CountSeparators(strAnswer, strSeparator), qsizetype(nCount));
+    const QLatin1String answer = CValueCounter::AnswerText(bAnswer ? lstBytes.data() : nullptr, nLength);
+    QCOMPARE(answer.toString(), strText);
+    // The answer as it arrived, and as the user may have edited it in the box.
+    QCOMPARE(CValueCounter::CountSeparators(answer, strSeparator), qsizetype(nCount));
+    QCOMPARE(CValueCounter::CountSeparators(strText, strSeparator), qsizetype(nCount));
 }
 
 QTEST_GUILESS_MAIN(TestValueCounter)

@@ -16,8 +16,9 @@
 #include <QPointer>
 
 #include <limits>
-#include <sys/stat.h>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 

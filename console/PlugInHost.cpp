@@ -21,6 +21,15 @@ const char* const kLibraryPattern = "*.dylib";
 const char* const kLibraryPattern = "*.so";
 #endif
 
+// Every symbol is bound at load time: a library built against something this
+// process lacks then fails to load and is left out, instead of ending the
+// process with a lookup error in the middle of a call.
+bool LoadResolved(QLibrary& library)
+{
+    library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    return library.load();
+}
+
 } // namespace
 
 CPlugInHost::CPlugInHost(QWidget* pOwner)
@@ -58,7 +67,7 @@ void CPlugInHost::LoadPlugInList(const QString& strExecutablePath)
     for (const QFileInfo& info : lstFiles) {
         const QString strPath = info.absoluteFilePath();
         QLibrary library(strPath);
-        if (!library.load())
+        if (!LoadResolved(library))
             continue;
         const auto pfnIsComponent =
             reinterpret_cast<PfnIsPlugInComponent>(library.resolve(VELQ_PLUGIN_SYMBOL_IS_COMPONENT));
@@ -97,7 +106,7 @@ void CPlugInHost::InvokePlugIn(int nCommandId, const char* pAnswer, std::uint64_
     // and loading the same path again later yields this very library, so the
     // plug-in finds its window again.
     QLibrary library(m_saPlugInPaths.at(nIndex));
-    if (!library.load())
+    if (!LoadResolved(library))
         return;
     const auto pfnCreate = reinterpret_cast<PfnCreatePlugIn>(library.resolve(VELQ_PLUGIN_SYMBOL_CREATE));
     if (!pfnCreate)

@@ -1,6 +1,7 @@
 /* Libraries that look like plug-ins without being usable ones, built in
-   three variants by the tests' CMakeLists: without IsPlugInComponent, with
-   one that says no, and a listed one without CreatePlugIn. */
+   variants by the tests' CMakeLists: without IsPlugInComponent, with one
+   that says no, one without CreatePlugIn, and one whose CreatePlugIn calls a
+   function that no library provides. */
 #include "PluginContract.h"
 
 #ifdef VELQ_FAKE_IS_COMPONENT
@@ -14,3 +15,14 @@ VELQ_PLUGIN_API const char16_t* GetPlugInName(void)
 {
     return u"Fake";
 }
+
+#ifdef VELQ_FAKE_UNRESOLVED
+void velq_fake_missing_function(void);
+
+VELQ_PLUGIN_API PlugInInstance* CreatePlugIn(PlugInInstance* pInstance, const PlugInInput* pInput)
+{
+    (void)pInput;
+    velq_fake_missing_function();
+    return pInstance;
+}
+#endif

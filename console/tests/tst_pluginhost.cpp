@@ -27,6 +27,7 @@ const QMap<QString, QString> kFixtures{
     {QStringLiteral("nocomponent"), QStringLiteral(VELQ_FIXTURE_NO_COMPONENT)},
     {QStringLiteral("zero"), QStringLiteral(VELQ_FIXTURE_ZERO)},
     {QStringLiteral("nocreate"), QStringLiteral(VELQ_FIXTURE_NO_CREATE)},
+    {QStringLiteral("unresolved"), QStringLiteral(VELQ_FIXTURE_UNRESOLVED)},
     {QStringLiteral("counter"), QStringLiteral(VELQ_FIXTURE_COUNTER)},
     {QStringLiteral("convert"), QStringLiteral(VELQ_FIXTURE_CONVERT)},
 };
@@ -121,8 +122,9 @@ void TestPlugInHost::scan_data()
         << QStringList{"Example.so=example", "Lacks.so=nocomponent", "Zero.so=zero", "NotALibrary.so=text",
                        "Pipe.so=fifo", "Example.txt=example", "Example.so.1=example"}
         << QStringList{"Example"};
-    QTest::newRow("listed without CreatePlugIn") << true << QStringList{"NoCreate.so=nocreate"}
-                                                 << QStringList{"NoCreate"};
+    // Called, it would end the process with a symbol lookup error.
+    QTest::newRow("unresolved symbol") << true << QStringList{"Unresolved.so=unresolved", "Example.so=example"}
+                                       << QStringList{"Example"};
     QTest::newRow("two dots") << true << QStringList{"my.tool.so=example"} << QStringList{"my.tool"};
     QTest::newRow("sorted without regard to case")
         << true << QStringList{"b.so=example", "C.so=example", "A.so=example", "a2.so=example"}

@@ -9,6 +9,7 @@
 #include "HistoryLocation.h"
 #include "HyperLink.h"
 #include "InstrumentVISA.h"
+#include "PlugInHost.h"
 #include "StringTable.h"
 #include "VelquistApp.h"
 
@@ -88,7 +89,7 @@ CVelquistDlg::CVelquistDlg(QWidget* pParent)
     // Handled by parts of the console that are not there yet; they say so
     // rather than pretend to work.
     const QString strLater = tr("Not available yet");
-    for (QPushButton* pButton : {m_pUi->m_btnMore, m_pUi->m_btnCommandList, m_pUi->m_btnPlugins,
+    for (QPushButton* pButton : {m_pUi->m_btnMore, m_pUi->m_btnCommandList,
                                  m_pUi->m_btnGoToLocal, m_pUi->m_btnRemote, m_pUi->m_btnIdn, m_pUi->m_btnStb,
                                  m_pUi->m_btnOpt, m_pUi->m_btnCls, m_pUi->m_btnRst, m_pUi->m_btnSystErr})
         pButton->setToolTip(strLater);
@@ -103,6 +104,12 @@ CVelquistDlg::CVelquistDlg(QWidget* pParent)
     connect(m_pUi->m_btnStop, &QPushButton::clicked, this, &CVelquistDlg::OnStop);
     connect(m_pUi->m_btnClear, &QPushButton::clicked, this, &CVelquistDlg::ClearHistory);
     connect(&m_tmProgress, &QTimer::timeout, this, &CVelquistDlg::OnProgressTimer);
+
+    m_pPlugIns = new CPlugInHost(this);
+    connect(m_pUi->m_btnPlugins, &QPushButton::clicked, this,
+            [this] { m_pPlugIns->ShowPlugInMenu(m_pUi->m_btnPlugins); });
+    connect(m_pPlugIns, &CPlugInHost::PlugInChosen, this,
+            [this](int nId) { m_pPlugIns->InvokePlugIn(nId, m_vecReply.data(), m_nReplyLength, m_strCommand); });
 
     PlaceControls();
     ApplyLanguageLayout();
@@ -220,6 +227,7 @@ void CVelquistDlg::InitDialog()
     m_pUi->m_progress->setRange(1, 100);
     m_pUi->m_progress->setValue(1);
 
+    m_pPlugIns->LoadPlugInList(m_strExecutablePath);
     PutMemberValues();
     // Putting the members back may show another entry than the one measured
     // above; the length shown must be that of the command in the box.

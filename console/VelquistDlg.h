@@ -16,6 +16,7 @@
 class CHistoryCombo;
 class CHyperLink;
 class CInstrumentVISA;
+class CPlugInHost;
 class QThread;
 class QTime;
 
@@ -90,6 +91,7 @@ public:
     void reject() override;
 
     CInstrumentVISA* GetInstrument() const { return m_pInstrument; }
+    CPlugInHost* GetPlugInHost() const { return m_pPlugIns; }
     const CReplyBuffer& GetReplyBuffer() const { return m_vecReply; }
     unsigned int GetReplyLength() const { return m_nReplyLength; }
 
@@ -147,6 +149,7 @@ private:
 
     std::unique_ptr<Ui::CVelquistDlg> m_pUi;
     CHyperLink* m_pFooter = nullptr;
+    CPlugInHost* m_pPlugIns = nullptr;
     QString m_strExecutablePath;
     bool m_bInitialised = false;
     bool m_bDestroyed = false;

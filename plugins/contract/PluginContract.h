@@ -4,7 +4,9 @@
  * A plug-in is a shared library in the "plugins" folder beside the console
  * executable (bin/plugins/NAME.so). The console lists it under "Plugins" by
  * its file name stem and knows it only through the four functions below,
- * exported as plain C symbols. This header is all a plug-in needs.
+ * exported as plain C symbols. This header is all a plug-in needs; the
+ * source tree's plugins/example/ExamplePlugIn.cpp is a complete plug-in
+ * written from it alone.
  *
  * Calls: every function is called on the console's user-interface thread.
  * The console calls IsPlugInComponent() once per library at start-up on a

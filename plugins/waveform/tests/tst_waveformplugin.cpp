@@ -1,0 +1,376 @@
+// The plug-in as the console uses it: loaded from bin/plugins, fed through
+// CreatePlugIn with answers velqsim gave over the VISA library, judged by
+// what its window shows.
+#include "PluginContract.h"
+#include "SimProcess.h"
+
+#include <visa.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLibrary>
+#include <QLocale>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+struct SShown
+{
+    qint64 nCount = -1;
+    double dMin = 0, dMax = 0, dMean = 0, dRms = 0;
+};
+
+} // namespace
+
+class TestWaveformPlugIn : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void statisticsOfSimulatorWaveforms_data();
+    void statisticsOfSimulatorWaveforms();
+    void screenshotIsShownAsImage();
+    void zoomNarrowsTheStatistics();
+    void badAnswers_data();
+    void badAnswers();
+    void oneWindowPerLibrary();
+    void scalingIsKeptInTheConsoleSettings();
+    void windowLanguage();
+
+private:
+    QByteArray Query(const QByteArray& baCommand);
+    QWidget* Invoke(const QByteArray* pAnswer, QWidget* pOwner = nullptr);
+    template <typename T>
+    T* Child(const char* pszName)
+    {
+        T* p = m_pWindow ? m_pWindow->findChild<T*>(QLatin1String(pszName)) : nullptr;
+        if (!p)
+            qFatal("missing control %s", pszName);
+        return p;
+    }
+    QString Text(const char* pszName) { return Child<QLabel>(pszName)->text(); }
+    SShown Statistics();
+
+    CSimProcess m_sim;
+    ViSession m_viRM = VI_NULL;
+    ViSession m_vi = VI_NULL;
+    QLibrary m_lib;
+    PfnCreatePlugIn m_pfnCreate = nullptr;
+    PfnDestroyPlugIn m_pfnDestroy = nullptr;
+    QWidget m_owner;
+    QPointer<QWidget> m_pWindow;
+};
+
+void TestWaveformPlugIn::initTestCase()
+{
+    m_lib.setFileName(qEnvironmentVariable("VELQ_BUILD_DIR") + QStringLiteral("/bin/plugins/VelqWaveform.so"));
+    QVERIFY2(m_lib.load(), qPrintable(m_lib.errorString()));
+    m_pfnCreate = reinterpret_cast<PfnCreatePlugIn>(m_lib.resolve(VELQ_PLUGIN_SYMBOL_CREATE));
+    m_pfnDestroy = reinterpret_cast<PfnDestroyPlugIn>(m_lib.resolve(VELQ_PLUGIN_SYMBOL_DESTROY));
+    auto pfnIs = reinterpret_cast<PfnIsPlugInComponent>(m_lib.resolve(VELQ_PLUGIN_SYMBOL_IS_COMPONENT));
+    auto pfnName = reinterpret_cast<PfnGetPlugInName>(m_lib.resolve(VELQ_PLUGIN_SYMBOL_NAME));
+    QVERIFY(m_pfnCreate && m_pfnDestroy && pfnIs && pfnName);
+    QCOMPARE(pfnIs(), 1);
+    QVERIFY(!QString::fromUtf16(pfnName()).isEmpty());
+    QVERIFY2(m_sim.Start(), qPrintable(m_sim.ErrorText()));
+    QCOMPARE(viOpenDefaultRM(&m_viRM), VI_SUCCESS);
+    QCOMPARE(viOpen(m_viRM, m_sim.SocketResource().constData(), VI_NULL, 5000, &m_vi), VI_SUCCESS);
+    QCOMPARE(viSetAttribute(m_vi, VI_ATTR_TMO_VALUE, 30000), VI_SUCCESS);
+    m_owner.show();
+}
+
+void TestWaveformPlugIn::cleanupTestCase()
+{
+    if (m_vi != VI_NULL)
+        viClose(m_vi);
+    if (m_viRM != VI_NULL)
+        viClose(m_viRM);
+}
+
+// Reads as the console does: the whole answer, its terminator included.
+QByteArray TestWaveformPlugIn::Query(const QByteArray& baCommand)
+{
+    const QByteArray baLine = baCommand + "\n";
+    ViUInt32 uWritten = 0;
+    if (viWrite(m_vi, reinterpret_cast<ViConstBuf>(baLine.constData()), static_cast<ViUInt32>(baLine.size()),
+                &uWritten) != VI_SUCCESS)
+        return QByteArray();
+    QByteArray baAnswer;
+    QByteArray baChunk(1 << 16, '\0');
+    for (;;) {
+        ViUInt32 uRead = 0;
+        const ViStatus status = viRead(m_vi, reinterpret_cast<ViBuf>(baChunk.data()), static_cast<ViUInt32>(baChunk.size()),
+                                       &uRead);
+        baAnswer.append(baChunk.constData(), static_cast<int>(uRead));
+        if (status != VI_SUCCESS_MAX_CNT)
+            return status < VI_SUCCESS ? QByteArray() : baAnswer;
+    }
+}
+
+QWidget* TestWaveformPlugIn::Invoke(const QByteArray* pAnswer, QWidget* pOwner)
+{
+    PlugInInput input{pOwner ? pOwner : &m_owner, pAnswer ? pAnswer->constData() : nullptr,
+                      pAnswer ? static_cast<int32_t>(pAnswer->size()) : 0, u"TEST:WAV?", 0};
+    PlugInInstance instance;
+    std::memset(&instance, 0xcd, sizeof instance);
+    PlugInInstance* pResult = m_pfnCreate(&instance, &input);
+    if (pResult != &instance || instance.reserved1 || instance.reserved2 || instance.reserved3
+        || instance.window != instance.windowObject)
+        qFatal("CreatePlugIn filled its record wrongly");
+    m_pWindow = static_cast<QWidget*>(instance.window);
+    return m_pWindow;
+}
+
+SShown TestWaveformPlugIn::Statistics()
+{
+    static const QRegularExpression kStats(
+        QStringLiteral("^Count: (\\S+)\\s+Min: (\\S+)\\s+Max: (\\S+)\\s+Mean: (\\S+)\\s+RMS: (\\S+)$"));
+    SShown shown;
+    const QRegularExpressionMatch match = kStats.match(Text("m_lblStatistics"));
+    if (match.hasMatch()) {
+        shown.nCount = match.captured(1).toLongLong();
+        shown.dMin = match.captured(2).toDouble();
+        shown.dMax = match.captured(3).toDouble();
+        shown.dMean = match.captured(4).toDouble();
+        shown.dRms = match.captured(5).toDouble();
+    }
+    return shown;
+}
+
+void TestWaveformPlugIn::statisticsOfSimulatorWaveforms_data()
+{
+    QTest::addColumn<QByteArray>("baCommand");
+    QTest::addColumn<int>("nPoints");
+    QTest::addColumn<QString>("strDetected");
+    QTest::addColumn<double>("dCentre");
+    QTest::addColumn<double>("dAmplitude");
+
+    QTest::newRow("text") << QByteArray("TEST:WAV? 5000") << 5000 << "Detected: text numbers, 5000 samples" << 0.0
+                          << 1.0;
+    QTest::newRow("int8") << QByteArray("TEST:WAV? 3000,INT8") << 3000 << "Detected: int8, 3000 samples" << 0.0
+                          << 100.0;
+    QTest::newRow("uint8") << QByteArray("TEST:WAV? 3000,UINT8") << 3000 << "Detected: uint8, 3000 samples"
+                           << 128.0 << 100.0;
+    QTest::newRow("int16 big-endian") << QByteArray("TEST:WAV? 4000,INT16") << 4000
+                                      << "Detected: int16, big-endian, 4000 samples" << 0.0 << 20000.0;
+    QTest::newRow("uint16 little-endian") << QByteArray("TEST:WAV? 4000,UINT16,SWAP") << 4000
+                                          << "Detected: uint16, little-endian, 4000 samples" << 32768.0 << 20000.0;
+    QTest::newRow("int32 little-endian") << QByteArray("TEST:WAV? 4000,INT32,SWAP") << 4000
+                                         << "Detected: int32, little-endian, 4000 samples" << 0.0 << 1e9;
+    QTest::newRow("float32 little-endian") << QByteArray("TEST:WAV? 200000,REAL32,SWAP") << 200000
+                                           << "Detected: float32, little-endian, 200000 samples" << 0.0 << 1.0;
+    QTest::newRow("float64 big-endian") << QByteArray("TEST:WAV? 2000,REAL64") << 2000
+                                        << "Detected: float64, big-endian, 2000 samples" << 0.0 << 1.0;
+}
+
+void TestWaveformPlugIn::statisticsOfSimulatorWaveforms()
+{
+    QFETCH(QByteArray, baCommand);
+    QFETCH(int, nPoints);
+    QFETCH(QString, strDetected);
+    QFETCH(double, dCentre);
+    QFETCH(double, dAmplitude);
+
+    QByteArray baAnswer = Query(baCommand);
+    QVERIFY(!baAnswer.isEmpty());
+    QVERIFY(Invoke(&baAnswer));
+    // The console's buffer is reused for the next answer; the window must not care.
+    baAnswer.fill('\0');
+    QVERIFY(m_pWindow->isVisible());
+    QCOMPARE(Text("m_lblDetected"), strDetected);
+    QVERIFY2(Text("m_lblMessage").isEmpty(), qPrintable(Text("m_lblMessage")));
+    const SShown shown = Statistics();
+    QCOMPARE(shown.nCount, nPoints);
+    // Five whole periods of a sine with +/-2 % of noise.
+    const double dTolerance = dAmplitude * 0.03;
+    QVERIFY2(std::fabs(shown.dMean - dCentre) < dTolerance / 3, qPrintable(Text("m_lblStatistics")));
+    QVERIFY2(std::fabs(shown.dMax - (dCentre + dAmplitude)) < dTolerance, qPrintable(Text("m_lblStatistics")));
+    QVERIFY2(std::fabs(shown.dMin - (dCentre - dAmplitude)) < dTolerance, qPrintable(Text("m_lblStatistics")));
+    const double dRms = std::sqrt(dCentre * dCentre + dAmplitude * dAmplitude / 2);
+    QVERIFY2(std::fabs(shown.dRms - dRms) < dRms * 0.01, qPrintable(Text("m_lblStatistics")));
+}
+
+void TestWaveformPlugIn::screenshotIsShownAsImage()
+{
+    for (const char* pszFormat : {"PNG", "BMP"}) {
+        const QByteArray baAnswer = Query(QByteArray("TEST:SCR? ") + pszFormat);
+        QVERIFY(Invoke(&baAnswer));
+        QCOMPARE(Text("m_lblDetected"), QStringLiteral("Detected: image"));
+        QCOMPARE(Text("m_lblStatistics"), QStringLiteral("%1 image, 320 \u00d7 240 pixels").arg(QLatin1String(pszFormat)));
+        QCOMPARE(Child<QLabel>("m_lblImage")->pixmap().size(), QSize(320, 240));
+        QVERIFY(Child<QPushButton>("m_btnPng")->isEnabled());
+        QVERIFY(!Child<QPushButton>("m_btnCsv")->isEnabled());
+    }
+}
+
+void TestWaveformPlugIn::zoomNarrowsTheStatistics()
+{
+    const QByteArray baAnswer = Query("TEST:WAV? 1000");
+    QVERIFY(Invoke(&baAnswer));
+    QCOMPARE(Statistics().nCount, 1000);
+    QWidget* pPlot = Child<QWidget>("m_plot");
+    const int nY = pPlot->height() / 2;
+    // A rubber band over the middle of the plot, then back to the whole trace.
+    QTest::mousePress(pPlot, Qt::LeftButton, {}, QPoint(pPlot->width() * 2 / 5, nY - 40));
+    QTest::mouseMove(pPlot, QPoint(pPlot->width() * 3 / 5, nY + 40));
+    QTest::mouseRelease(pPlot, Qt::LeftButton, {}, QPoint(pPlot->width() * 3 / 5, nY + 40));
+    const qint64 nZoomed = Statistics().nCount;
+    QVERIFY2(nZoomed > 50 && nZoomed < 500, qPrintable(Text("m_lblStatistics")));
+    QTest::mouseDClick(pPlot, Qt::LeftButton, {}, QPoint(pPlot->width() / 2, nY));
+    QCOMPARE(Statistics().nCount, 1000);
+}
+
+void TestWaveformPlugIn::badAnswers_data()
+{
+    QTest::addColumn<QByteArray>("baAnswer");
+    QTest::addColumn<QString>("strMessage");
+    QTest::addColumn<qint64>("nCount"); // -1: no statistics
+
+    QTest::newRow("empty") << QByteArray("") << "The answer is empty." << qint64(-1);
+    QTest::newRow("one number") << QByteArray("42\n") << "" << qint64(1);
+    QTest::newRow("NaN among numbers") << QByteArray("1,NaN,2,9.9E37\n")
+                                       << "2 samples are NaN or infinite and are left out of the plot and the "
+                                          "statistics."
+                                       << qint64(2);
+    QTest::newRow("not numbers") << QByteArray("TARNOVE,VQ-1,0,1.0\n")
+                                 << "The answer is not a list of numbers (2 items could not be read). If it holds "
+                                    "binary samples, choose their format."
+                                 << qint64(-1);
+    QTest::newRow("corrupt png") << QByteArray("#220\x89PNG\r\n\x1a\n\0\0\0\rIHDRjunk\n", 25)
+                                 << "The answer holds a PNG image that cannot be decoded:" << qint64(-1);
+    QTest::newRow("block cut short") << QByteArray("#210\x01\x02\x03", 7)
+                                     << "The block declares 10 bytes, but 7 of them never arrived; the samples "
+                                        "received are shown."
+                                     << qint64(3);
+}
+
+void TestWaveformPlugIn::badAnswers()
+{
+    QFETCH(QByteArray, baAnswer);
+    QFETCH(QString, strMessage);
+    QFETCH(qint64, nCount);
+    QVERIFY(Invoke(&baAnswer));
+    if (strMessage.isEmpty())
+        QVERIFY2(Text("m_lblMessage").isEmpty(), qPrintable(Text("m_lblMessage")));
+    else
+        QVERIFY2(Text("m_lblMessage").startsWith(strMessage), qPrintable(Text("m_lblMessage")));
+    QCOMPARE(Statistics().nCount, nCount);
+}
+
+void TestWaveformPlugIn::oneWindowPerLibrary()
+{
+    const QByteArray baFirst = "1,2,3\n";
+    const QByteArray baSecond = "1,2,3,4,5\n";
+    QPointer<QWidget> pWindow = Invoke(&baFirst);
+    QVERIFY(pWindow);
+    QCOMPARE(pWindow->parentWidget(), &m_owner);
+    pWindow->move(123, 77);
+    const QPoint ptWhere = pWindow->pos();
+
+    // Exit only hides; the next invocation shows the same window where it was, refilled.
+    Child<QPushButton>("m_btnExit")->click();
+    QVERIFY(!pWindow->isVisible());
+    QCOMPARE(Invoke(&baSecond), pWindow.data());
+    QVERIFY(pWindow->isVisible());
+    QCOMPARE(pWindow->pos(), ptWhere);
+    QCOMPARE(Statistics().nCount, 5);
+    QCOMPARE(Invoke(nullptr), pWindow.data());
+    QCOMPARE(Text("m_lblMessage"), QStringLiteral("No answer has been read from the instrument yet."));
+
+    // DestroyPlugIn frees it once; a stale record afterwards is ignored.
+    PlugInInstance record{pWindow.data(), 0, 0, 0, pWindow.data()};
+    m_pfnDestroy(&record);
+    QVERIFY(pWindow.isNull());
+    m_pfnDestroy(&record);
+    m_pfnDestroy(nullptr);
+    QVERIFY(Invoke(&baFirst));
+    QCOMPARE(Statistics().nCount, 3);
+
+    // The owner going away takes the window with it; the next call makes a new one.
+    auto* pOwner = new QWidget;
+    pOwner->show();
+    {
+        pWindow = m_pWindow;
+        PlugInInstance current{pWindow.data(), 0, 0, 0, pWindow.data()};
+        m_pfnDestroy(&current);
+        QVERIFY(pWindow.isNull());
+        pWindow = Invoke(&baSecond, pOwner);
+        QCOMPARE(pWindow->parentWidget(), pOwner);
+        delete pOwner;
+        QVERIFY(pWindow.isNull());
+        QVERIFY(Invoke(&baFirst));
+        QCOMPARE(m_pWindow->parentWidget(), &m_owner);
+        QCOMPARE(Statistics().nCount, 3);
+    }
+
+    // Bad calls get an empty record or nothing, never a crash.
+    QVERIFY(m_pfnCreate(nullptr, nullptr) == nullptr);
+    PlugInInstance empty;
+    std::memset(&empty, 0xcd, sizeof empty);
+    QCOMPARE(m_pfnCreate(&empty, nullptr), &empty);
+    QVERIFY(!empty.window && !empty.windowObject);
+}
+
+void TestWaveformPlugIn::scalingIsKeptInTheConsoleSettings()
+{
+    const QByteArray baAnswer = "1,2,3,4\n";
+    QVERIFY(Invoke(&baAnswer));
+    Child<QWidget>("m_chkScaling")->setProperty("checked", true);
+    auto* pOffset = m_pWindow->findChild<QWidget*>(QStringLiteral("m_edtOffset"));
+    auto* pScale = m_pWindow->findChild<QWidget*>(QStringLiteral("m_edtScale"));
+    QVERIFY(pOffset && pScale);
+    pOffset->setProperty("text", QStringLiteral("2.5"));
+    pScale->setProperty("text", QStringLiteral("2"));
+    QMetaObject::invokeMethod(pScale, "editingFinished");
+    const SShown shown = Statistics();
+    QCOMPARE(shown.dMin, -3.0);
+    QCOMPARE(shown.dMax, 3.0);
+
+    QSettings settings(QStringLiteral("TARNOVE TECHNOLOGIES"), QStringLiteral("Velquist"));
+    QCOMPARE(settings.value(QStringLiteral("VelqWaveform/Scaling")).toBool(), true);
+    QCOMPARE(settings.value(QStringLiteral("VelqWaveform/Offset")).toDouble(), 2.5);
+    QCOMPARE(settings.value(QStringLiteral("VelqWaveform/Scale")).toDouble(), 2.0);
+
+    // A fresh window starts from what was kept.
+    PlugInInstance current{m_pWindow.data(), 0, 0, 0, m_pWindow.data()};
+    m_pfnDestroy(&current);
+    QVERIFY(Invoke(&baAnswer));
+    QCOMPARE(Statistics().dMax, 3.0);
+    Child<QWidget>("m_chkScaling")->setProperty("checked", false);
+    QCOMPARE(Statistics().dMax, 4.0);
+}
+
+void TestWaveformPlugIn::windowLanguage()
+{
+    // Run once as is and once by ctest under a Chinese locale.
+    const bool bChinese = QLocale::system().language() == QLocale::Chinese;
+    const QByteArray baAnswer = "1,2,3\n";
+    QVERIFY(Invoke(&baAnswer));
+    QCOMPARE(m_pWindow->windowTitle(),
+             bChinese ? QStringLiteral("波形与截图查看器") : QStringLiteral("Waveform and Screenshot Viewer"));
+    QCOMPARE(Child<QPushButton>("m_btnExit")->text(), bChinese ? QStringLiteral("退出(&I)") : QStringLiteral("Ex&it"));
+    QVERIFY2(Text("m_lblStatistics").startsWith(bChinese ? QStringLiteral("数量: 3") : QStringLiteral("Count: 3")),
+             qPrintable(Text("m_lblStatistics")));
+}
+
+int main(int argc, char** argv)
+{
+    // The console's settings store, but a private one.
+    QTemporaryDir configDir;
+    qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, configDir.path());
+    TestWaveformPlugIn test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_waveformplugin.moc"

@@ -99,6 +99,7 @@ void PrintHelp()
                 "                     at most 10000000): format ASCii (comma-separated text, the\n"
                 "                     default), INT8, UINT8, INT16, UINT16, INT32, REAL32 or REAL64\n"
                 "                     (a #-block); order NORMal (MSB first, default) or SWAPped\n"
+                "                     (LSB first)\n"
                 "  TEST:SCReen? [PNG|BMP]  a 320x240 screenshot of a pretend display as a #-block\n");
 }
 

@@ -11,7 +11,10 @@ namespace {
 
 // Detection looks at a prefix only, so a huge answer costs no more than a small one.
 const int64_t kProbeBytes = 64 * 1024;
-const int64_t kProbeSamples = 4096;
+// Every candidate type reads the same stretch of bytes, so each sees the
+// same part of the signal: a wide type must not look smoother only because
+// its first samples reach further into the record.
+const int64_t kProbeSampleBytes = 32 * 1024;
 
 bool StartsWith(const char* pData, int64_t nLength, const char* pszMagic, int64_t nMagic)
 {
@@ -210,14 +213,17 @@ CAnswerFormat::SDetection CAnswerFormat::DetectSamples(const char* pData, int64_
         const int nSize = SampleSize(cand.eFormat);
         if (nWholeLength % nSize != 0)
             continue;
-        const int64_t nCount = std::min(nLength / nSize, kProbeSamples);
+        const int64_t nCount = std::min(nLength, kProbeSampleBytes) / nSize;
         // One wide sample says nothing about its type; bytes are always whole.
         if (nCount == 0 || (nCount < 2 && nSize > 1 && eOnly == EWaveFormat::Auto))
             continue;
         CSampleSeries series;
         series.SetRaw(pData, nCount, cand.eFormat, cand.eOrder, false);
         const bool bFloat = cand.eFormat == EWaveFormat::Float32 || cand.eFormat == EWaveFormat::Float64;
-        const double dScore = Roughness(series, bFloat);
+        // Reading pairs of narrow samples as one wide sample gives a signal
+        // nearly as smooth as the true one (the high half dominates); a wider
+        // type has to be clearly smoother to win.
+        const double dScore = Roughness(series, bFloat) * nSize;
         if (dScore < dBest * (1 - 1e-9)) {
             dBest = dScore;
             best.eFormat = cand.eFormat;

@@ -39,6 +39,11 @@ QString CAxisTicks::Label(double dValue, double dStep)
     const double dMagnitude = std::max(std::fabs(dValue), std::fabs(dStep));
     if (dStep <= 0 || dMagnitude == 0)
         return QString::number(dValue, 'g', 6);
+    // Plain decimals read best while they stay short; exponents beyond.
+    if (dMagnitude < 1e6 && dStep >= 1e-4) {
+        const int nDecimals = std::max(0, static_cast<int>(-std::floor(std::log10(dStep) + 1e-9)));
+        return QString::number(dValue, 'f', nDecimals);
+    }
     const int nDigits = static_cast<int>(std::ceil(std::log10(dMagnitude / dStep))) + 1;
     return QString::number(dValue, 'g', std::clamp(nDigits, 3, 15));
 }

@@ -133,8 +133,14 @@ void CPlotView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.fillRect(rect(), palette().base());
     const QRect rcPlot = PlotRect();
+    // Axes without a trace would read as a plot of nothing; the window says why there is none.
+    if (!m_pSeries || m_pSeries->Count() == 0) {
+        painter.setPen(QColor(150, 150, 150));
+        painter.drawRect(rcPlot);
+        return;
+    }
     DrawAxes(painter, rcPlot);
-    if (m_pSeries && m_pSeries->Count() > 0) {
+    {
         painter.save();
         painter.setClipRect(rcPlot.adjusted(1, 1, 0, 0));
         DrawTrace(painter, rcPlot);

@@ -2,6 +2,7 @@
 
 #include "PlotView.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
@@ -375,7 +376,11 @@ void CWaveformDlg::OnExportCsv()
     if (strPath.isEmpty())
         return;
     QSaveFile file(strPath);
-    if (!file.open(QIODevice::WriteOnly) || !m_data.WriteCsv(file, m_pPlot->Scaling()) || !file.commit())
+    // Ten million lines take a few seconds.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool bWritten = file.open(QIODevice::WriteOnly) && m_data.WriteCsv(file, m_pPlot->Scaling()) && file.commit();
+    QApplication::restoreOverrideCursor();
+    if (!bWritten)
         QMessageBox::warning(this, windowTitle(), tr("Could not write %1: %2").arg(strPath, file.errorString()));
 }
 

@@ -125,6 +125,10 @@ void TestWaveformCore::detect_data()
             const QByteArray baPayload = Encode(Sine(eFormat, 1000), eFormat, eOrder);
             QTest::addRow("block %s %s", Name(eFormat), eOrder == eLE ? "LE" : "BE")
                 << Block(baPayload) << eFormat << eOrder << eNone;
+            // Detection sees only the start of a long record: nearly a straight line and noise.
+            const QByteArray baSlow = Encode(Sine(eFormat, 400000).mid(0, 20000), eFormat, eOrder);
+            QTest::addRow("slow %s %s", Name(eFormat), eOrder == eLE ? "LE" : "BE")
+                << Block(baSlow) << eFormat << eOrder << eNone;
         }
     }
     QTest::newRow("raw int16 BE without header")
@@ -435,7 +439,10 @@ void TestWaveformCore::ticks_data()
     QTest::addColumn<int>("nMax");
     QTest::addColumn<QStringList>("lstLabels");
 
-    QTest::newRow("unit span") << 0.0 << 1.0 << 5 << QStringList{"0", "0.2", "0.4", "0.6", "0.8", "1"};
+    QTest::newRow("unit span") << 0.0 << 1.0 << 5 << QStringList{"0.0", "0.2", "0.4", "0.6", "0.8", "1.0"};
+    QTest::newRow("thousands") << 0.0 << 1999.0 << 4 << QStringList{"0", "500", "1000", "1500"};
+    QTest::newRow("millions") << -3e6 << 3e6 << 3 << QStringList{"-2e+06", "0", "2e+06"};
+    QTest::newRow("microvolts") << 0.0 << 3e-5 << 3 << QStringList{"0", "1e-05", "2e-05", "3e-05"};
     QTest::newRow("reversed, crossing zero") << 12.1 << -3.7 << 4 << QStringList{"0", "5", "10"};
     QTest::newRow("tiny span on a large value")
         << 1000000.0 << 1000000.001 << 3 << QStringList{"1000000", "1000000.0005", "1000000.001"};

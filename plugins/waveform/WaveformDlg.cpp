@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QImageReader>
@@ -36,6 +37,14 @@ QString Count(int64_t n)
 }
 
 const char* const kImageNames[] = {"", "PNG", "BMP", "JPEG", "GIF"};
+
+// A name typed without a suffix gets the one of the file's type, as file managers expect.
+QString WithSuffix(const QString& strPath, const char* pszSuffix)
+{
+    if (strPath.isEmpty() || !QFileInfo(strPath).suffix().isEmpty())
+        return strPath;
+    return strPath + QLatin1Char('.') + QLatin1String(pszSuffix);
+}
 
 } // namespace
 
@@ -371,8 +380,9 @@ void CWaveformDlg::OnCursorMoved(bool bInside, double dX, double dY)
 
 void CWaveformDlg::OnExportCsv()
 {
-    const QString strPath = QFileDialog::getSaveFileName(this, tr("Export the samples as CSV"), QString(),
-                                                         tr("CSV files (*.csv);;All files (*)"));
+    const QString strPath = WithSuffix(QFileDialog::getSaveFileName(this, tr("Export the samples as CSV"), QString(),
+                                                                    tr("CSV files (*.csv);;All files (*)")),
+                                       "csv");
     if (strPath.isEmpty())
         return;
     QSaveFile file(strPath);
@@ -386,8 +396,9 @@ void CWaveformDlg::OnExportCsv()
 
 void CWaveformDlg::OnSavePng()
 {
-    const QString strPath = QFileDialog::getSaveFileName(this, tr("Save as PNG"), QString(),
-                                                         tr("PNG images (*.png);;All files (*)"));
+    const QString strPath = WithSuffix(QFileDialog::getSaveFileName(this, tr("Save as PNG"), QString(),
+                                                                    tr("PNG images (*.png);;All files (*)")),
+                                       "png");
     if (strPath.isEmpty())
         return;
     const QImage image = m_image.isNull() ? m_pPlot->grab().toImage() : m_image;

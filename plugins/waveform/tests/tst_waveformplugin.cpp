@@ -7,6 +7,10 @@
 #include <visa.h>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QTimer>
 #include <QLabel>
 #include <QLibrary>
 #include <QLocale>
@@ -42,6 +46,8 @@ private slots:
     void zoomNarrowsTheStatistics();
     void badAnswers_data();
     void badAnswers();
+    void exports_data();
+    void exports();
     void oneWindowPerLibrary();
     void scalingIsKeptInTheConsoleSettings();
     void windowLanguage();
@@ -264,6 +270,58 @@ void TestWaveformPlugIn::badAnswers()
     else
         QVERIFY2(Text("m_lblMessage").startsWith(strMessage), qPrintable(Text("m_lblMessage")));
     QCOMPARE(Statistics().nCount, nCount);
+}
+
+void TestWaveformPlugIn::exports_data()
+{
+    QTest::addColumn<QByteArray>("baCommand");
+    QTest::addColumn<QByteArray>("baButton");
+    QTest::addColumn<QByteArray>("baFirstLines"); // CSV: the file's start; PNG: empty
+    QTest::addColumn<QSize>("sizeImage");         // PNG: the saved image's size, if fixed
+
+    QTest::newRow("samples as CSV") << QByteArray("TEST:WAV? 1000,INT16") << QByteArray("m_btnCsv")
+                                    << QByteArray("index,x,y\n0,0,") << QSize();
+    QTest::newRow("plot as PNG") << QByteArray("TEST:WAV? 1000,INT16") << QByteArray("m_btnPng") << QByteArray()
+                                 << QSize();
+    QTest::newRow("screenshot as PNG") << QByteArray("TEST:SCR? BMP") << QByteArray("m_btnPng") << QByteArray()
+                                       << QSize(320, 240);
+}
+
+void TestWaveformPlugIn::exports()
+{
+    QFETCH(QByteArray, baCommand);
+    QFETCH(QByteArray, baButton);
+    QFETCH(QByteArray, baFirstLines);
+    QFETCH(QSize, sizeImage);
+
+    const QByteArray baAnswer = Query(baCommand);
+    QVERIFY(Invoke(&baAnswer));
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("export"));
+    // The save dialog is answered as a person would: a name typed, then Save.
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, [&]() {
+        if (auto* pDialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            pDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(strPath);
+            static_cast<QDialog*>(pDialog)->accept();
+        }
+    });
+    timer.start(20);
+    Child<QPushButton>(baButton.constData())->click();
+    QFile file(strPath + (baButton == "m_btnCsv" ? ".csv" : ".png"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    if (!baFirstLines.isEmpty()) {
+        const QList<QByteArray> lstLines = file.readAll().split('\n');
+        QVERIFY(lstLines.join('\n').startsWith(baFirstLines));
+        QCOMPARE(lstLines.size(), 1000 + 2); // header, samples, and the empty rest after the last LF
+        return;
+    }
+    const QImage image = QImage::fromData(file.readAll(), "PNG");
+    QVERIFY(!image.isNull());
+    if (sizeImage.isValid())
+        QCOMPARE(image.size(), sizeImage);
+    else
+        QCOMPARE(image.size(), Child<QWidget>("m_plot")->size() * Child<QWidget>("m_plot")->devicePixelRatio());
 }
 
 void TestWaveformPlugIn::oneWindowPerLibrary()

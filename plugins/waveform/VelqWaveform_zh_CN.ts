@@ -197,5 +197,9 @@ Double click or Home: reset</source>
         <source>Could not write %1.</source>
         <translation>无法写入 %1。</translation>
     </message>
+    <message>
+        <source>The answer is not a PNG, BMP, JPEG or GIF image.</source>
+        <translation>结果不是 PNG、BMP、JPEG 或 GIF 图像。</translation>
+    </message>
 </context>
 </TS>

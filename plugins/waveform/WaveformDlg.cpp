@@ -291,7 +291,18 @@ void CWaveformDlg::Redecode()
 {
     m_pPlot->SetSeries(nullptr, m_settings.scaling);
     m_image = QImage();
-    m_data.Decode(m_settings.eFormat, m_settings.eOrder);
+    const int64_t nAnswerBytes = m_data.Report().nAnswerBytes;
+    try {
+        m_data.Decode(m_settings.eFormat, m_settings.eOrder);
+    } catch (const std::bad_alloc&) {
+        // The text's numbers or the index did not fit; what was kept is given up.
+        m_data.SetAnswer(nullptr, 0);
+        m_data.Decode(EWaveFormat::Auto, EByteOrder::Auto);
+        m_pDetected->clear();
+        ShowMessage(tr("There is not enough memory to keep an answer of %1 bytes.")
+                        .arg(Count(nAnswerBytes)));
+        return;
+    }
     const CWaveformData::SReport& r = m_data.Report();
     m_pStatistics->clear();
     m_pCursor->clear();
@@ -345,19 +356,23 @@ void CWaveformDlg::ShowImage()
     QBuffer buffer(&baImage);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
+    const EImageType eImage = m_data.Report().eImage;
     m_image = reader.read();
     if (m_image.isNull()) {
         m_pImage->clear();
-        ShowMessage(tr("The answer holds a %1 image that cannot be decoded: %2")
-                        .arg(QLatin1String(kImageNames[static_cast<int>(m_data.Report().eImage)]), reader.errorString()));
+        // Chosen by hand for something that is no image file at all.
+        ShowMessage(eImage == EImageType::None
+                        ? tr("The answer is not a PNG, BMP, JPEG or GIF image.")
+                        : tr("The answer holds a %1 image that cannot be decoded: %2")
+                              .arg(QLatin1String(kImageNames[static_cast<int>(eImage)]), reader.errorString()));
         return;
     }
     ShowMessage(m_data.Report().nKeptBytes < m_data.Report().nAnswerBytes ? SampleWarnings() : QString());
     m_pImage->setPixmap(QPixmap::fromImage(m_image));
-    m_pStatistics->setText(tr("%1 image, %2 \u00d7 %3 pixels")
-                               .arg(QLatin1String(kImageNames[static_cast<int>(m_data.Report().eImage)]))
-                               .arg(m_image.width())
-                               .arg(m_image.height()));
+    const QString strType = eImage == EImageType::None ? QString::fromLatin1(reader.format().toUpper())
+                                                       : QLatin1String(kImageNames[static_cast<int>(eImage)]);
+    m_pStatistics->setText(
+        tr("%1 image, %2 \u00d7 %3 pixels").arg(strType).arg(m_image.width()).arg(m_image.height()));
     m_pPng->setEnabled(true);
 }
 

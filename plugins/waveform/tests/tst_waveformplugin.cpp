@@ -7,6 +7,7 @@
 #include <visa.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
@@ -46,6 +47,7 @@ private slots:
     void zoomNarrowsTheStatistics();
     void badAnswers_data();
     void badAnswers();
+    void formatChosenByHand();
     void exports_data();
     void exports();
     void oneWindowPerLibrary();
@@ -270,6 +272,41 @@ void TestWaveformPlugIn::badAnswers()
     else
         QVERIFY2(Text("m_lblMessage").startsWith(strMessage), qPrintable(Text("m_lblMessage")));
     QCOMPARE(Statistics().nCount, nCount);
+}
+
+void TestWaveformPlugIn::formatChosenByHand()
+{
+    const QByteArray baAnswer = Query("TEST:WAV? 100,INT16");
+    QVERIFY(Invoke(&baAnswer));
+    auto* pFormat = Child<QComboBox>("m_cboFormat");
+    auto* pOrder = Child<QComboBox>("m_cboByteOrder");
+    const struct
+    {
+        int nFormat;
+        int nOrder;
+        const char* pszShown;
+        qint64 nCount;
+    } kSteps[] = {
+        {2, 0, "Read as: int8, 200 samples", 200},
+        {4, 1, "Read as: int16, little-endian, 100 samples", 100},
+        {4, 2, "Read as: int16, big-endian, 100 samples", 100},
+        {9, 0, "Read as: image", -1},
+        {0, 0, "Detected: int16, big-endian, 100 samples", 100},
+    };
+    for (const auto& step : kSteps) {
+        pFormat->setCurrentIndex(step.nFormat);
+        pOrder->setCurrentIndex(step.nOrder);
+        QCOMPARE(Text("m_lblDetected"), QLatin1String(step.pszShown));
+        QCOMPARE(Statistics().nCount, step.nCount);
+    }
+    QCOMPARE(Text("m_lblMessage"), QString());
+    pFormat->setCurrentIndex(9);
+    QCOMPARE(Text("m_lblMessage"), QStringLiteral("The answer is not a PNG, BMP, JPEG or GIF image."));
+    // Kept for the next answer, and for the next session.
+    QCOMPARE(QSettings(QStringLiteral("TARNOVE TECHNOLOGIES"), QStringLiteral("Velquist"))
+                 .value(QStringLiteral("VelqWaveform/Format")).toString(),
+             QStringLiteral("image"));
+    pFormat->setCurrentIndex(0);
 }
 
 void TestWaveformPlugIn::exports_data()

@@ -1,6 +1,7 @@
 #include "WaveformDlg.h"
 
 #include "PlotView.h"
+#include "ui_WaveformDlg.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -8,8 +9,6 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGridLayout>
-#include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,9 +18,9 @@
 #include <QSaveFile>
 #include <QScrollArea>
 #include <QStackedWidget>
-#include <QVBoxLayout>
 
 #include <cstring>
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -49,133 +48,39 @@ QString WithSuffix(const QString& strPath, const char* pszSuffix)
 } // namespace
 
 CWaveformDlg::CWaveformDlg(QWidget* pOwner)
-    : QDialog(pOwner)
+    : QDialog(pOwner), m_pUi(std::make_unique<Ui::CWaveformDlg>())
 {
-    setWindowTitle(tr("Waveform and Screenshot Viewer"));
-    setSizeGripEnabled(true);
+    m_pUi->setupUi(this);
     m_settings = SWaveformSettings::Load();
-
-    m_pFormat = new QComboBox(this);
-    m_pFormat->setObjectName(QStringLiteral("m_cboFormat"));
-    m_pFormat->addItems({tr("Automatic"), tr("Text numbers"), QStringLiteral("int8"), QStringLiteral("uint8"),
-                         QStringLiteral("int16"), QStringLiteral("uint16"), QStringLiteral("int32"),
-                         QStringLiteral("float32"), QStringLiteral("float64"), tr("Image")});
-    m_pFormat->setCurrentIndex(static_cast<int>(m_settings.eFormat));
-    m_pByteOrder = new QComboBox(this);
-    m_pByteOrder->setObjectName(QStringLiteral("m_cboByteOrder"));
-    m_pByteOrder->addItems({tr("Automatic"), tr("Little-endian (LSB first)"), tr("Big-endian (MSB first)")});
-    m_pByteOrder->setCurrentIndex(static_cast<int>(m_settings.eOrder));
-    m_pDetected = new QLabel(this);
-    m_pDetected->setObjectName(QStringLiteral("m_lblDetected"));
-
-    auto* pFormatRow = new QHBoxLayout;
-    pFormatRow->addWidget(new QLabel(tr("&Format:"), this));
-    pFormatRow->addWidget(m_pFormat);
-    pFormatRow->addSpacing(12);
-    pFormatRow->addWidget(new QLabel(tr("&Byte order:"), this));
-    pFormatRow->addWidget(m_pByteOrder);
-    pFormatRow->addSpacing(12);
-    pFormatRow->addWidget(m_pDetected, 1);
-    static_cast<QLabel*>(pFormatRow->itemAt(0)->widget())->setBuddy(m_pFormat);
-    static_cast<QLabel*>(pFormatRow->itemAt(3)->widget())->setBuddy(m_pByteOrder);
-
-    // The scaling reads as the formula it is: y = (raw - [offset]) x [scale] + [origin].
-    m_pScaling = new QCheckBox(tr("&Scale:"), this);
-    m_pScaling->setObjectName(QStringLiteral("m_chkScaling"));
-    const char* const kEditNames[] = {"m_edtOffset", "m_edtScale", "m_edtOrigin", "m_edtDx", "m_edtX0"};
-    for (int n = 0; n < 5; ++n) {
-        m_pEdits[n] = new QLineEdit(this);
-        m_pEdits[n]->setObjectName(QLatin1String(kEditNames[n]));
-        m_pEdits[n]->setMaximumWidth(110);
-    }
-    auto* pScaleRow = new QHBoxLayout;
-    pScaleRow->addWidget(m_pScaling);
-    pScaleRow->addWidget(new QLabel(tr("y = (raw \u2212"), this));
-    pScaleRow->addWidget(m_pEdits[0]);
-    pScaleRow->addWidget(new QLabel(QStringLiteral(") \u00d7"), this));
-    pScaleRow->addWidget(m_pEdits[1]);
-    pScaleRow->addWidget(new QLabel(QStringLiteral("+"), this));
-    pScaleRow->addWidget(m_pEdits[2]);
-    pScaleRow->addSpacing(16);
-    pScaleRow->addWidget(new QLabel(tr("x = index \u00d7"), this));
-    pScaleRow->addWidget(m_pEdits[3]);
-    pScaleRow->addWidget(new QLabel(QStringLiteral("+"), this));
-    pScaleRow->addWidget(m_pEdits[4]);
-    pScaleRow->addStretch(1);
-
-    m_pPlot = new CPlotView(this);
-    m_pPlot->setObjectName(QStringLiteral("m_plot"));
-    m_pPlot->setToolTip(tr("Drag: zoom to the area\nRight or middle drag: pan\nWheel: zoom x, Ctrl+wheel: zoom y\n"
-                           "Double click or Home: reset"));
-    m_pImage = new QLabel;
-    m_pImage->setObjectName(QStringLiteral("m_lblImage"));
-    m_pImage->setAlignment(Qt::AlignCenter);
-    m_pImageArea = new QScrollArea(this);
-    m_pImageArea->setWidget(m_pImage);
-    m_pImageArea->setWidgetResizable(true);
-    m_pStack = new QStackedWidget(this);
-    m_pStack->addWidget(m_pPlot);
-    m_pStack->addWidget(m_pImageArea);
-
-    m_pMessage = new QLabel(this);
-    m_pMessage->setObjectName(QStringLiteral("m_lblMessage"));
-    m_pMessage->setWordWrap(true);
-    m_pMessage->setStyleSheet(QStringLiteral("color: #a04000"));
-    m_pStatistics = new QLabel(this);
-    m_pStatistics->setObjectName(QStringLiteral("m_lblStatistics"));
-    m_pStatistics->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_pCursor = new QLabel(this);
-    m_pCursor->setObjectName(QStringLiteral("m_lblCursor"));
-
-    m_pReset = new QPushButton(tr("&Reset view"), this);
-    m_pCsv = new QPushButton(tr("Export &CSV..."), this);
-    m_pCsv->setObjectName(QStringLiteral("m_btnCsv"));
-    m_pPng = new QPushButton(tr("Save &PNG..."), this);
-    m_pPng->setObjectName(QStringLiteral("m_btnPng"));
-    auto* pExit = new QPushButton(tr("Ex&it"), this);
-    pExit->setObjectName(QStringLiteral("m_btnExit"));
-    pExit->setAutoDefault(false);
-    for (QPushButton* pButton : {m_pReset, m_pCsv, m_pPng})
-        pButton->setAutoDefault(false);
-    auto* pButtonRow = new QHBoxLayout;
-    pButtonRow->addWidget(m_pCursor, 1);
-    pButtonRow->addWidget(m_pReset);
-    pButtonRow->addWidget(m_pCsv);
-    pButtonRow->addWidget(m_pPng);
-    pButtonRow->addWidget(pExit);
-
-    auto* pLayout = new QVBoxLayout(this);
-    pLayout->addLayout(pFormatRow);
-    pLayout->addLayout(pScaleRow);
-    pLayout->addWidget(m_pStack, 1);
-    pLayout->addWidget(m_pMessage);
-    pLayout->addWidget(m_pStatistics);
-    pLayout->addLayout(pButtonRow);
-    resize(920, 620);
-
+    m_pUi->m_cboFormat->setCurrentIndex(static_cast<int>(m_settings.eFormat));
+    m_pUi->m_cboByteOrder->setCurrentIndex(static_cast<int>(m_settings.eOrder));
+    QLineEdit* const lstEdits[5] = {m_pUi->m_edtOffset, m_pUi->m_edtScale, m_pUi->m_edtOrigin, m_pUi->m_edtDx,
+                                    m_pUi->m_edtX0};
+    std::copy(lstEdits, lstEdits + 5, m_pEdits);
     ShowScaling();
-    connect(m_pFormat, &QComboBox::currentIndexChanged, this, &CWaveformDlg::OnFormatChanged);
-    connect(m_pByteOrder, &QComboBox::currentIndexChanged, this, &CWaveformDlg::OnFormatChanged);
-    connect(m_pScaling, &QCheckBox::toggled, this, &CWaveformDlg::OnScalingEdited);
+
+    connect(m_pUi->m_cboFormat, &QComboBox::currentIndexChanged, this, &CWaveformDlg::OnFormatChanged);
+    connect(m_pUi->m_cboByteOrder, &QComboBox::currentIndexChanged, this, &CWaveformDlg::OnFormatChanged);
+    connect(m_pUi->m_chkScaling, &QCheckBox::toggled, this, &CWaveformDlg::OnScalingEdited);
     for (QLineEdit* pEdit : m_pEdits)
         connect(pEdit, &QLineEdit::editingFinished, this, &CWaveformDlg::OnScalingEdited);
-    connect(m_pPlot, &CPlotView::ViewChanged, this, &CWaveformDlg::OnViewChanged);
-    connect(m_pPlot, &CPlotView::CursorMoved, this, &CWaveformDlg::OnCursorMoved);
-    connect(m_pReset, &QPushButton::clicked, m_pPlot, &CPlotView::ResetView);
-    connect(m_pCsv, &QPushButton::clicked, this, &CWaveformDlg::OnExportCsv);
-    connect(m_pPng, &QPushButton::clicked, this, &CWaveformDlg::OnSavePng);
-    connect(pExit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_pUi->m_plot, &CPlotView::ViewChanged, this, &CWaveformDlg::OnViewChanged);
+    connect(m_pUi->m_plot, &CPlotView::CursorMoved, this, &CWaveformDlg::OnCursorMoved);
+    connect(m_pUi->m_btnReset, &QPushButton::clicked, m_pUi->m_plot, &CPlotView::ResetView);
+    connect(m_pUi->m_btnCsv, &QPushButton::clicked, this, &CWaveformDlg::OnExportCsv);
+    connect(m_pUi->m_btnPng, &QPushButton::clicked, this, &CWaveformDlg::OnSavePng);
+    connect(m_pUi->m_btnExit, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 CWaveformDlg::~CWaveformDlg()
 {
     // The view points into the data, which goes first.
-    m_pPlot->SetSeries(nullptr, SWaveScaling());
+    m_pUi->m_plot->SetSeries(nullptr, SWaveScaling());
 }
 
 void CWaveformDlg::LoadInput(const char* pData, int64_t nLength)
 {
-    m_pPlot->SetSeries(nullptr, m_settings.scaling);
+    m_pUi->m_plot->SetSeries(nullptr, m_settings.scaling);
     m_image = QImage();
     try {
         m_data.SetAnswer(pData, nLength);
@@ -192,7 +97,7 @@ void CWaveformDlg::ShowScaling()
 {
     const SWaveScaling& s = m_settings.scaling;
     const double lstValues[5] = {s.dOffset, s.dScale, s.dOrigin, s.dDx, s.dX0};
-    m_pScaling->setChecked(s.bEnabled);
+    m_pUi->m_chkScaling->setChecked(s.bEnabled);
     for (int n = 0; n < 5; ++n) {
         m_pEdits[n]->setText(QString::number(lstValues[n], 'g', 12));
         m_pEdits[n]->setEnabled(s.bEnabled);
@@ -201,8 +106,8 @@ void CWaveformDlg::ShowScaling()
 
 void CWaveformDlg::OnFormatChanged()
 {
-    m_settings.eFormat = static_cast<EWaveFormat>(m_pFormat->currentIndex());
-    m_settings.eOrder = static_cast<EByteOrder>(m_pByteOrder->currentIndex());
+    m_settings.eFormat = static_cast<EWaveFormat>(m_pUi->m_cboFormat->currentIndex());
+    m_settings.eOrder = static_cast<EByteOrder>(m_pUi->m_cboByteOrder->currentIndex());
     m_settings.Save();
     Redecode();
 }
@@ -210,7 +115,7 @@ void CWaveformDlg::OnFormatChanged()
 void CWaveformDlg::OnScalingEdited()
 {
     SWaveScaling scaling = m_settings.scaling;
-    scaling.bEnabled = m_pScaling->isChecked();
+    scaling.bEnabled = m_pUi->m_chkScaling->isChecked();
     double* lstTargets[5] = {&scaling.dOffset, &scaling.dScale, &scaling.dOrigin, &scaling.dDx, &scaling.dX0};
     bool bAllValid = true;
     for (int n = 0; n < 5; ++n) {
@@ -239,7 +144,7 @@ void CWaveformDlg::OnScalingEdited()
         return;
     m_settings.Save();
     if (m_data.Report().eStatus == CWaveformData::EStatus::Samples)
-        m_pPlot->SetSeries(&m_data.Series(), m_settings.scaling);
+        m_pUi->m_plot->SetSeries(&m_data.Series(), m_settings.scaling);
 }
 
 QString CWaveformDlg::FormatText(EWaveFormat eFormat, EByteOrder eOrder) const
@@ -283,13 +188,13 @@ QString CWaveformDlg::SampleWarnings() const
 
 void CWaveformDlg::ShowMessage(const QString& strText)
 {
-    m_pMessage->setText(strText);
-    m_pMessage->setVisible(!strText.isEmpty());
+    m_pUi->m_lblMessage->setText(strText);
+    m_pUi->m_lblMessage->setVisible(!strText.isEmpty());
 }
 
 void CWaveformDlg::Redecode()
 {
-    m_pPlot->SetSeries(nullptr, m_settings.scaling);
+    m_pUi->m_plot->SetSeries(nullptr, m_settings.scaling);
     m_image = QImage();
     const int64_t nAnswerBytes = m_data.Report().nAnswerBytes;
     try {
@@ -298,21 +203,21 @@ void CWaveformDlg::Redecode()
         // The text's numbers or the index did not fit; what was kept is given up.
         m_data.SetAnswer(nullptr, 0);
         m_data.Decode(EWaveFormat::Auto, EByteOrder::Auto);
-        m_pDetected->clear();
+        m_pUi->m_lblDetected->clear();
         ShowMessage(tr("There is not enough memory to keep an answer of %1 bytes.")
                         .arg(Count(nAnswerBytes)));
         return;
     }
     const CWaveformData::SReport& r = m_data.Report();
-    m_pStatistics->clear();
-    m_pCursor->clear();
-    m_pCsv->setEnabled(false);
-    m_pPng->setEnabled(false);
-    m_pReset->setEnabled(false);
-    m_pStack->setCurrentWidget(m_pPlot);
+    m_pUi->m_lblStatistics->clear();
+    m_pUi->m_lblCursor->clear();
+    m_pUi->m_btnCsv->setEnabled(false);
+    m_pUi->m_btnPng->setEnabled(false);
+    m_pUi->m_btnReset->setEnabled(false);
+    m_pUi->m_stack->setCurrentWidget(m_pUi->m_plot);
 
     const QString strFormat = FormatText(r.eFormat, r.eOrder);
-    m_pDetected->setText(r.eStatus == CWaveformData::EStatus::NoAnswer || r.eStatus == CWaveformData::EStatus::Empty
+    m_pUi->m_lblDetected->setText(r.eStatus == CWaveformData::EStatus::NoAnswer || r.eStatus == CWaveformData::EStatus::Empty
                              ? QString()
                          : r.bDetected ? tr("Detected: %1").arg(strFormat)
                                        : tr("Read as: %1").arg(strFormat));
@@ -342,16 +247,16 @@ void CWaveformDlg::Redecode()
         break;
     }
     ShowMessage(SampleWarnings());
-    m_pDetected->setText(m_pDetected->text() + tr(", %1 samples").arg(Count(m_data.Series().Count())));
-    m_pCsv->setEnabled(true);
-    m_pPng->setEnabled(true);
-    m_pReset->setEnabled(true);
-    m_pPlot->SetSeries(&m_data.Series(), m_settings.scaling);
+    m_pUi->m_lblDetected->setText(m_pUi->m_lblDetected->text() + tr(", %1 samples").arg(Count(m_data.Series().Count())));
+    m_pUi->m_btnCsv->setEnabled(true);
+    m_pUi->m_btnPng->setEnabled(true);
+    m_pUi->m_btnReset->setEnabled(true);
+    m_pUi->m_plot->SetSeries(&m_data.Series(), m_settings.scaling);
 }
 
 void CWaveformDlg::ShowImage()
 {
-    m_pStack->setCurrentWidget(m_pImageArea);
+    m_pUi->m_stack->setCurrentWidget(m_pUi->m_scrImage);
     QByteArray baImage = m_data.ImageBytes();
     QBuffer buffer(&baImage);
     buffer.open(QIODevice::ReadOnly);
@@ -359,7 +264,7 @@ void CWaveformDlg::ShowImage()
     const EImageType eImage = m_data.Report().eImage;
     m_image = reader.read();
     if (m_image.isNull()) {
-        m_pImage->clear();
+        m_pUi->m_lblImage->clear();
         // Chosen by hand for something that is no image file at all.
         ShowMessage(eImage == EImageType::None
                         ? tr("The answer is not a PNG, BMP, JPEG or GIF image.")
@@ -368,29 +273,29 @@ void CWaveformDlg::ShowImage()
         return;
     }
     ShowMessage(m_data.Report().nKeptBytes < m_data.Report().nAnswerBytes ? SampleWarnings() : QString());
-    m_pImage->setPixmap(QPixmap::fromImage(m_image));
+    m_pUi->m_lblImage->setPixmap(QPixmap::fromImage(m_image));
     const QString strType = eImage == EImageType::None ? QString::fromLatin1(reader.format().toUpper())
                                                        : QLatin1String(kImageNames[static_cast<int>(eImage)]);
-    m_pStatistics->setText(
+    m_pUi->m_lblStatistics->setText(
         tr("%1 image, %2 \u00d7 %3 pixels").arg(strType).arg(m_image.width()).arg(m_image.height()));
-    m_pPng->setEnabled(true);
+    m_pUi->m_btnPng->setEnabled(true);
 }
 
 void CWaveformDlg::OnViewChanged()
 {
-    const SStatistics stats = SStatistics::From(m_pPlot->VisibleAggregate(), m_pPlot->Scaling());
+    const SStatistics stats = SStatistics::From(m_pUi->m_plot->VisibleAggregate(), m_pUi->m_plot->Scaling());
     if (stats.nCount == 0) {
-        m_pStatistics->setText(tr("Count: 0"));
+        m_pUi->m_lblStatistics->setText(tr("Count: 0"));
         return;
     }
-    m_pStatistics->setText(tr("Count: %1   Min: %2   Max: %3   Mean: %4   RMS: %5")
+    m_pUi->m_lblStatistics->setText(tr("Count: %1   Min: %2   Max: %3   Mean: %4   RMS: %5")
                                .arg(Count(stats.nCount), Number(stats.dMin), Number(stats.dMax), Number(stats.dMean),
                                     Number(stats.dRms)));
 }
 
 void CWaveformDlg::OnCursorMoved(bool bInside, double dX, double dY)
 {
-    m_pCursor->setText(bInside ? tr("x = %1   y = %2").arg(Number(dX), Number(dY)) : QString());
+    m_pUi->m_lblCursor->setText(bInside ? tr("x = %1   y = %2").arg(Number(dX), Number(dY)) : QString());
 }
 
 void CWaveformDlg::OnExportCsv()
@@ -403,7 +308,7 @@ void CWaveformDlg::OnExportCsv()
     QSaveFile file(strPath);
     // Ten million lines take a few seconds.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool bWritten = file.open(QIODevice::WriteOnly) && m_data.WriteCsv(file, m_pPlot->Scaling()) && file.commit();
+    const bool bWritten = file.open(QIODevice::WriteOnly) && m_data.WriteCsv(file, m_pUi->m_plot->Scaling()) && file.commit();
     QApplication::restoreOverrideCursor();
     if (!bWritten)
         QMessageBox::warning(this, windowTitle(), tr("Could not write %1: %2").arg(strPath, file.errorString()));
@@ -416,7 +321,7 @@ void CWaveformDlg::OnSavePng()
                                        "png");
     if (strPath.isEmpty())
         return;
-    const QImage image = m_image.isNull() ? m_pPlot->grab().toImage() : m_image;
+    const QImage image = m_image.isNull() ? m_pUi->m_plot->grab().toImage() : m_image;
     if (!image.save(strPath, "PNG"))
         QMessageBox::warning(this, windowTitle(), tr("Could not write %1.").arg(strPath));
 }

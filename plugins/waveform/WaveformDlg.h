@@ -7,15 +7,13 @@
 #include <QImage>
 
 #include <cstdint>
+#include <memory>
 
-class CPlotView;
-class QCheckBox;
-class QComboBox;
-class QLabel;
 class QLineEdit;
-class QPushButton;
-class QScrollArea;
-class QStackedWidget;
+
+namespace Ui {
+class CWaveformDlg;
+}
 
 // The plug-in's window: the last answer as a plot of its samples or as the
 // image it holds, with the format, the scaling and the figures of the
@@ -50,19 +48,6 @@ private:
     SWaveformSettings m_settings;
     QImage m_image;
 
-    QComboBox* m_pFormat = nullptr;
-    QComboBox* m_pByteOrder = nullptr;
-    QLabel* m_pDetected = nullptr;
-    QCheckBox* m_pScaling = nullptr;
+    std::unique_ptr<Ui::CWaveformDlg> m_pUi;
     QLineEdit* m_pEdits[5] = {}; // offset, scale, origin, dx, x0
-    QStackedWidget* m_pStack = nullptr;
-    CPlotView* m_pPlot = nullptr;
-    QScrollArea* m_pImageArea = nullptr;
-    QLabel* m_pImage = nullptr;
-    QLabel* m_pMessage = nullptr;
-    QLabel* m_pStatistics = nullptr;
-    QLabel* m_pCursor = nullptr;
-    QPushButton* m_pReset = nullptr;
-    QPushButton* m_pCsv = nullptr;
-    QPushButton* m_pPng = nullptr;
 };

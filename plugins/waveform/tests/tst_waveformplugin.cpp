@@ -448,6 +448,8 @@ void TestWaveformPlugIn::windowLanguage()
 {
     // Run once as is and once by ctest under a Chinese locale.
     const bool bChinese = QLocale::system().language() == QLocale::Chinese;
+    if (qEnvironmentVariable("LANG").startsWith(QLatin1String("zh")))
+        QVERIFY2(bChinese, "the Chinese run has no Chinese locale, so it would check English texts again");
     const QByteArray baAnswer = "1,2,3\n";
     QVERIFY(Invoke(&baAnswer));
     QCOMPARE(m_pWindow->windowTitle(),

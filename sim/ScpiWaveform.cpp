@@ -123,7 +123,8 @@ std::vector<uint8_t> ScreenPixels()
     }
     int nPrev = -1;
     for (int x = 1; x < kScreenWidth - 1; ++x) {
-        const int nY = kScreenHeight / 2 - static_cast<int>(std::lround(80 * std::sin(2 * M_PI * 2 * x / kScreenWidth)));
+        const double dPhase = 2 * M_PI * 2 * x / kScreenWidth;
+        const int nY = kScreenHeight / 2 - static_cast<int>(std::lround(80 * std::sin(dPhase)));
         const int nFrom = nPrev < 0 ? nY : std::min(nPrev, nY);
         const int nTo = nPrev < 0 ? nY : std::max(nPrev, nY);
         for (int y = nFrom - 1; y <= nTo + 1; ++y)

@@ -195,7 +195,8 @@ QByteArray CWaveformData::ImageBytes() const
 {
     if (m_report.eStatus != EStatus::Image)
         return QByteArray();
-    return QByteArray::fromRawData(m_baAnswer.constData() + m_payload.nStart, static_cast<qsizetype>(m_payload.nLength));
+    return QByteArray::fromRawData(m_baAnswer.constData() + m_payload.nStart,
+                                   static_cast<qsizetype>(m_payload.nLength));
 }
 
 bool CWaveformData::WriteCsv(QIODevice& device, const SWaveScaling& scaling) const

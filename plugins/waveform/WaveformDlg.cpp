@@ -19,7 +19,6 @@
 #include <QScrollArea>
 #include <QStackedWidget>
 
-#include <cstring>
 #include <algorithm>
 #include <new>
 
@@ -196,6 +195,12 @@ void CWaveformDlg::Redecode()
 {
     m_pUi->m_plot->SetSeries(nullptr, m_settings.scaling);
     m_image = QImage();
+    m_pUi->m_lblStatistics->clear();
+    m_pUi->m_lblCursor->clear();
+    m_pUi->m_btnCsv->setEnabled(false);
+    m_pUi->m_btnPng->setEnabled(false);
+    m_pUi->m_btnReset->setEnabled(false);
+    m_pUi->m_stack->setCurrentWidget(m_pUi->m_plot);
     const int64_t nAnswerBytes = m_data.Report().nAnswerBytes;
     try {
         m_data.Decode(m_settings.eFormat, m_settings.eOrder);
@@ -204,23 +209,15 @@ void CWaveformDlg::Redecode()
         m_data.SetAnswer(nullptr, 0);
         m_data.Decode(EWaveFormat::Auto, EByteOrder::Auto);
         m_pUi->m_lblDetected->clear();
-        ShowMessage(tr("There is not enough memory to keep an answer of %1 bytes.")
-                        .arg(Count(nAnswerBytes)));
+        ShowMessage(tr("There is not enough memory to keep an answer of %1 bytes.").arg(Count(nAnswerBytes)));
         return;
     }
     const CWaveformData::SReport& r = m_data.Report();
-    m_pUi->m_lblStatistics->clear();
-    m_pUi->m_lblCursor->clear();
-    m_pUi->m_btnCsv->setEnabled(false);
-    m_pUi->m_btnPng->setEnabled(false);
-    m_pUi->m_btnReset->setEnabled(false);
-    m_pUi->m_stack->setCurrentWidget(m_pUi->m_plot);
-
     const QString strFormat = FormatText(r.eFormat, r.eOrder);
-    m_pUi->m_lblDetected->setText(r.eStatus == CWaveformData::EStatus::NoAnswer || r.eStatus == CWaveformData::EStatus::Empty
-                             ? QString()
-                         : r.bDetected ? tr("Detected: %1").arg(strFormat)
-                                       : tr("Read as: %1").arg(strFormat));
+    const bool bNothing = r.eStatus == CWaveformData::EStatus::NoAnswer || r.eStatus == CWaveformData::EStatus::Empty;
+    m_pUi->m_lblDetected->setText(bNothing       ? QString()
+                                  : r.bDetected ? tr("Detected: %1").arg(strFormat)
+                                                : tr("Read as: %1").arg(strFormat));
     switch (r.eStatus) {
     case CWaveformData::EStatus::NoAnswer:
         ShowMessage(tr("No answer has been read from the instrument yet."));
@@ -247,7 +244,8 @@ void CWaveformDlg::Redecode()
         break;
     }
     ShowMessage(SampleWarnings());
-    m_pUi->m_lblDetected->setText(m_pUi->m_lblDetected->text() + tr(", %1 samples").arg(Count(m_data.Series().Count())));
+    m_pUi->m_lblDetected->setText(m_pUi->m_lblDetected->text()
+                                  + tr(", %1 samples").arg(Count(m_data.Series().Count())));
     m_pUi->m_btnCsv->setEnabled(true);
     m_pUi->m_btnPng->setEnabled(true);
     m_pUi->m_btnReset->setEnabled(true);
@@ -308,7 +306,8 @@ void CWaveformDlg::OnExportCsv()
     QSaveFile file(strPath);
     // Ten million lines take a few seconds.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool bWritten = file.open(QIODevice::WriteOnly) && m_data.WriteCsv(file, m_pUi->m_plot->Scaling()) && file.commit();
+    const bool bWritten =
+        file.open(QIODevice::WriteOnly) && m_data.WriteCsv(file, m_pUi->m_plot->Scaling()) && file.commit();
     QApplication::restoreOverrideCursor();
     if (!bWritten)
         QMessageBox::warning(this, windowTitle(), tr("Could not write %1: %2").arg(strPath, file.errorString()));

@@ -43,13 +43,15 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QString strOut = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     QDir().mkpath(strOut);
-    const QString strLang = QLocale::system().language() == QLocale::Chinese ? QStringLiteral("zh") : QStringLiteral("en");
+    const QString strLang =
+        QLocale::system().language() == QLocale::Chinese ? QStringLiteral("zh") : QStringLiteral("en");
 
     QLibrary lib(QCoreApplication::applicationDirPath() + QStringLiteral("/../bin/plugins/VelqWaveform.so"));
     auto pfnCreate = reinterpret_cast<PfnCreatePlugIn>(lib.resolve(VELQ_PLUGIN_SYMBOL_CREATE));
     CSimProcess sim;
     if (!pfnCreate || !sim.Start()) {
-        std::fprintf(stderr, "waveform_screenshots: %s %s\n", qPrintable(lib.errorString()), qPrintable(sim.ErrorText()));
+        std::fprintf(stderr, "waveform_screenshots: %s %s\n", qPrintable(lib.errorString()),
+                     qPrintable(sim.ErrorText()));
         return 1;
     }
     ViSession viRM = VI_NULL, vi = VI_NULL;
@@ -76,7 +78,8 @@ int main(int argc, char** argv)
         pfnCreate(&instance, &input);
         auto* pWindow = static_cast<QWidget*>(instance.window);
         QTest::qWait(200);
-        const QString strFile = QStringLiteral("%1/waveform-%2-%3.png").arg(strOut, strLang, QLatin1String(shot.pszName));
+        const QString strFile =
+            QStringLiteral("%1/waveform-%2-%3.png").arg(strOut, strLang, QLatin1String(shot.pszName));
         pWindow->grab().save(strFile);
         if (qstrcmp(shot.pszName, "binary") == 0) {
             // Zoomed into about one period, with the crosshair on the trace.

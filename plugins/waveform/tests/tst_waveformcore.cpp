@@ -392,7 +392,8 @@ void TestWaveformCore::hugeAnswerIsKeptOnceAndCapped()
     // 1 GiB of untouched anonymous memory reads as zeros without occupying
     // any, so only what the plug-in copies shows up as resident.
     const qint64 nAnswer = 1ll << 30;
-    void* pMap = mmap(nullptr, static_cast<size_t>(nAnswer), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* pMap =
+        mmap(nullptr, static_cast<size_t>(nAnswer), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     QVERIFY(pMap != MAP_FAILED);
     char* pAnswer = static_cast<char*>(pMap);
     std::memcpy(pAnswer, "#9999999992", 11);

@@ -116,8 +116,8 @@ QByteArray TestWaveformPlugIn::Query(const QByteArray& baCommand)
     QByteArray baChunk(1 << 16, '\0');
     for (;;) {
         ViUInt32 uRead = 0;
-        const ViStatus status = viRead(m_vi, reinterpret_cast<ViBuf>(baChunk.data()), static_cast<ViUInt32>(baChunk.size()),
-                                       &uRead);
+        const ViStatus status =
+            viRead(m_vi, reinterpret_cast<ViBuf>(baChunk.data()), static_cast<ViUInt32>(baChunk.size()), &uRead);
         baAnswer.append(baChunk.constData(), static_cast<int>(uRead));
         if (status != VI_SUCCESS_MAX_CNT)
             return status < VI_SUCCESS ? QByteArray() : baAnswer;
@@ -213,7 +213,8 @@ void TestWaveformPlugIn::screenshotIsShownAsImage()
         const QByteArray baAnswer = Query(QByteArray("TEST:SCR? ") + pszFormat);
         QVERIFY(Invoke(&baAnswer));
         QCOMPARE(Text("m_lblDetected"), QStringLiteral("Detected: image"));
-        QCOMPARE(Text("m_lblStatistics"), QStringLiteral("%1 image, 320 \u00d7 240 pixels").arg(QLatin1String(pszFormat)));
+        QCOMPARE(Text("m_lblStatistics"),
+                 QStringLiteral("%1 image, 320 \u00d7 240 pixels").arg(QLatin1String(pszFormat)));
         QCOMPARE(Child<QLabel>("m_lblImage")->pixmap().size(), QSize(320, 240));
         QVERIFY(Child<QPushButton>("m_btnPng")->isEnabled());
         QVERIFY(!Child<QPushButton>("m_btnCsv")->isEnabled());
@@ -454,7 +455,8 @@ void TestWaveformPlugIn::windowLanguage()
     QVERIFY(Invoke(&baAnswer));
     QCOMPARE(m_pWindow->windowTitle(),
              bChinese ? QStringLiteral("波形与截图查看器") : QStringLiteral("Waveform and Screenshot Viewer"));
-    QCOMPARE(Child<QPushButton>("m_btnExit")->text(), bChinese ? QStringLiteral("退出(&I)") : QStringLiteral("Ex&it"));
+    QCOMPARE(Child<QPushButton>("m_btnExit")->text(),
+             bChinese ? QStringLiteral("退出(&I)") : QStringLiteral("Ex&it"));
     QVERIFY2(Text("m_lblStatistics").startsWith(bChinese ? QStringLiteral("数量: 3") : QStringLiteral("Count: 3")),
              qPrintable(Text("m_lblStatistics")));
 }

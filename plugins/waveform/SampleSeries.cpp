@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 namespace {
@@ -39,8 +40,35 @@ template <typename T, bool bSwap>
 void ScanTyped(const char* pData, int64_t nFirst, int64_t nEnd, SAggregate& agg)
 {
     const char* p = pData + nFirst * static_cast<int64_t>(sizeof(T));
-    for (int64_t i = nFirst; i < nEnd; ++i, p += sizeof(T))
-        agg.Add(static_cast<double>(Load<T>(p, bSwap)));
+    if constexpr (std::is_integral_v<T>) {
+        // Integers are always finite and their sums exact in 64 bits (squares
+        // of 32-bit values in double), so the loop has no branch and vectorises:
+        // a 1 GiB int8 answer is indexed in a fraction of a second.
+        using Square = std::conditional_t<(sizeof(T) <= 2), int64_t, double>;
+        int64_t nMin = std::numeric_limits<int64_t>::max();
+        int64_t nMax = std::numeric_limits<int64_t>::min();
+        int64_t nSum = 0;
+        Square sumSq = 0;
+        for (int64_t i = nFirst; i < nEnd; ++i, p += sizeof(T)) {
+            const int64_t nValue = Load<T>(p, bSwap);
+            nMin = nValue < nMin ? nValue : nMin;
+            nMax = nValue > nMax ? nValue : nMax;
+            nSum += nValue;
+            sumSq += static_cast<Square>(nValue) * static_cast<Square>(nValue);
+        }
+        if (nEnd <= nFirst)
+            return;
+        SAggregate part;
+        part.nCount = nEnd - nFirst;
+        part.dMin = static_cast<double>(nMin);
+        part.dMax = static_cast<double>(nMax);
+        part.dSum = static_cast<double>(nSum);
+        part.dSumSq = static_cast<double>(sumSq);
+        agg.Merge(part);
+    } else {
+        for (int64_t i = nFirst; i < nEnd; ++i, p += sizeof(T))
+            agg.Add(static_cast<double>(Load<T>(p, bSwap)));
+    }
 }
 
 template <typename T>

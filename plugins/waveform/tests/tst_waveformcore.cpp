@@ -319,15 +319,18 @@ void TestWaveformCore::decimationMatchesBruteForce_data()
     QTest::addColumn<double>("dFirst");
     QTest::addColumn<double>("dStep");
     QTest::addColumn<int>("nColumns");
+    QTest::addColumn<bool>("bInt16"); // raw big-endian int16 samples instead of decoded doubles
 
     // Steps and starts are binary fractions, so the reference's arithmetic is exact too.
-    QTest::newRow("one sample") << 1 << 0.0 << 0.5 << 4;
-    QTest::newRow("one block less one") << 63 << 0.0 << 1.0 << 63;
-    QTest::newRow("block edge, fractional step") << 65 << -0.25 << 3.75 << 20;
-    QTest::newRow("two levels, zoomed out past both ends") << 4097 << -512.0 << 64.5 << 100;
-    QTest::newRow("three levels, whole series") << 300000 << 0.0 << 300000.0 / 1024 << 1024;
-    QTest::newRow("three levels, off-centre zoom") << 300000 << 123456.75 << 17.25 << 997;
-    QTest::newRow("view beyond the end") << 1000 << 990.5 << 2.0 << 50;
+    QTest::newRow("one sample") << 1 << 0.0 << 0.5 << 4 << false;
+    QTest::newRow("one block less one") << 63 << 0.0 << 1.0 << 63 << false;
+    QTest::newRow("block edge, fractional step") << 65 << -0.25 << 3.75 << 20 << false;
+    QTest::newRow("two levels, zoomed out past both ends") << 4097 << -512.0 << 64.5 << 100 << false;
+    QTest::newRow("three levels, whole series") << 300000 << 0.0 << 300000.0 / 1024 << 1024 << false;
+    QTest::newRow("three levels, off-centre zoom") << 300000 << 123456.75 << 17.25 << 997 << false;
+    QTest::newRow("view beyond the end") << 1000 << 990.5 << 2.0 << 50 << false;
+    QTest::newRow("int16, block edge") << 65 << -0.25 << 3.75 << 20 << true;
+    QTest::newRow("int16, three levels, off-centre zoom") << 300000 << 123456.75 << 17.25 << 997 << true;
 }
 
 void TestWaveformCore::decimationMatchesBruteForce()
@@ -336,13 +339,23 @@ void TestWaveformCore::decimationMatchesBruteForce()
     QFETCH(double, dFirst);
     QFETCH(double, dStep);
     QFETCH(int, nColumns);
+    QFETCH(bool, bInt16);
 
     QRandomGenerator rng(static_cast<quint32>(nCount));
     std::vector<double> lstValues(static_cast<size_t>(nCount));
-    for (double& d : lstValues)
-        d = rng.bounded(97) == 0 ? kNaN : rng.generateDouble() * 2000 - 1000;
+    for (double& d : lstValues) {
+        if (bInt16)
+            d = static_cast<double>(rng.bounded(65536) - 32768);
+        else
+            d = rng.bounded(97) == 0 ? kNaN : rng.generateDouble() * 2000 - 1000;
+    }
+    const QByteArray baRaw = Encode(QList<double>(lstValues.begin(), lstValues.end()), EWaveFormat::Int16,
+                                    EByteOrder::Big);
     CSampleSeries series;
-    series.SetValues(lstValues);
+    if (bInt16)
+        series.SetRaw(baRaw.constData(), nCount, EWaveFormat::Int16, EByteOrder::Big);
+    else
+        series.SetValues(lstValues);
 
     std::vector<SAggregate> lstReference(static_cast<size_t>(nColumns));
     for (int i = 0; i < nCount; ++i) {

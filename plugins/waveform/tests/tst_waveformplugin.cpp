@@ -7,6 +7,7 @@
 #include <visa.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QImage>
@@ -43,7 +44,8 @@ private slots:
     void cleanupTestCase();
     void statisticsOfSimulatorWaveforms_data();
     void statisticsOfSimulatorWaveforms();
-    void screenshotIsShownAsImage();
+    void imagesAreShown_data();
+    void imagesAreShown();
     void zoomNarrowsTheStatistics();
     void badAnswers_data();
     void badAnswers();
@@ -207,18 +209,41 @@ void TestWaveformPlugIn::statisticsOfSimulatorWaveforms()
     QVERIFY2(std::fabs(shown.dRms - dRms) < dRms * 0.01, qPrintable(Text("m_lblStatistics")));
 }
 
-void TestWaveformPlugIn::screenshotIsShownAsImage()
+void TestWaveformPlugIn::imagesAreShown_data()
 {
-    for (const char* pszFormat : {"PNG", "BMP"}) {
-        const QByteArray baAnswer = Query(QByteArray("TEST:SCR? ") + pszFormat);
-        QVERIFY(Invoke(&baAnswer));
-        QCOMPARE(Text("m_lblDetected"), QStringLiteral("Detected: image"));
-        QCOMPARE(Text("m_lblStatistics"),
-                 QStringLiteral("%1 image, 320 \u00d7 240 pixels").arg(QLatin1String(pszFormat)));
-        QCOMPARE(Child<QLabel>("m_lblImage")->pixmap().size(), QSize(320, 240));
-        QVERIFY(Child<QPushButton>("m_btnPng")->isEnabled());
-        QVERIFY(!Child<QPushButton>("m_btnCsv")->isEnabled());
-    }
+    QTest::addColumn<QByteArray>("baAnswer");
+    QTest::addColumn<QString>("strShown");
+    QTest::addColumn<QSize>("size");
+
+    QTest::newRow("velqsim PNG") << Query("TEST:SCR? PNG") << "PNG image, 320 \u00d7 240 pixels" << QSize(320, 240);
+    QTest::newRow("velqsim BMP") << Query("TEST:SCR? BMP") << "BMP image, 320 \u00d7 240 pixels" << QSize(320, 240);
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray baJpeg;
+    QBuffer buffer(&baJpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(image.save(&buffer, "JPEG"));
+    QTest::newRow("raw JPEG") << baJpeg << "JPEG image, 64 \u00d7 48 pixels" << QSize(64, 48);
+    QTest::newRow("JPEG in a block") << "#" + QByteArray::number(QByteArray::number(baJpeg.size()).size())
+                                            + QByteArray::number(baJpeg.size()) + baJpeg + "\n"
+                                     << "JPEG image, 64 \u00d7 48 pixels" << QSize(64, 48);
+    // The smallest GIF there is: one white pixel.
+    const QByteArray baGif("GIF89a\x01\0\x01\0\x80\0\0\xff\xff\xff\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;", 35);
+    QTest::newRow("GIF") << baGif << "GIF image, 1 \u00d7 1 pixels" << QSize(1, 1);
+}
+
+void TestWaveformPlugIn::imagesAreShown()
+{
+    QFETCH(QByteArray, baAnswer);
+    QFETCH(QString, strShown);
+    QFETCH(QSize, size);
+    QVERIFY(Invoke(&baAnswer));
+    QCOMPARE(Text("m_lblDetected"), QStringLiteral("Detected: image"));
+    QVERIFY2(Text("m_lblMessage").isEmpty(), qPrintable(Text("m_lblMessage")));
+    QCOMPARE(Text("m_lblStatistics"), strShown);
+    QCOMPARE(Child<QLabel>("m_lblImage")->pixmap().size(), size);
+    QVERIFY(Child<QPushButton>("m_btnPng")->isEnabled());
+    QVERIFY(!Child<QPushButton>("m_btnCsv")->isEnabled());
 }
 
 void TestWaveformPlugIn::zoomNarrowsTheStatistics()

@@ -292,7 +292,11 @@ void CPlotView::mouseMoveEvent(QMouseEvent* pEvent)
         update();
     }
     const bool bInside = PlotRect().contains(pt);
-    emit CursorMoved(bInside, m_scaling.X(IndexAt(pt.x())), ValueAt(pt.y()));
+    const double dIndex = IndexAt(pt.x());
+    const double dNearest = std::round(dIndex);
+    const bool bSample = m_pSeries && (m_dX1 - m_dX0) <= PlotRect().width() && dNearest >= 0
+                      && dNearest < static_cast<double>(m_pSeries->Count());
+    emit CursorMoved(bInside, m_scaling.X(dIndex), ValueAt(pt.y()), bSample ? static_cast<qint64>(dNearest) : -1);
 }
 
 void CPlotView::mouseReleaseEvent(QMouseEvent* pEvent)
@@ -367,5 +371,5 @@ void CPlotView::leaveEvent(QEvent*)
 {
     m_bCursor = false;
     update();
-    emit CursorMoved(false, 0, 0);
+    emit CursorMoved(false, 0, 0, -1);
 }

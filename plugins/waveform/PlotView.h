@@ -32,7 +32,9 @@ public:
 signals:
     void ViewChanged();
     // bInside false: the cursor left the plot. dX is scaled x, dY scaled y.
-    void CursorMoved(bool bInside, double dX, double dY);
+    // nSample is the sample under the cursor while single samples can be
+    // told apart (at most one per pixel), else -1.
+    void CursorMoved(bool bInside, double dX, double dY, qint64 nSample);
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;

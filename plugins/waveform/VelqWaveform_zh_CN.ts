@@ -201,5 +201,9 @@ Double click or Home: reset</source>
         <source>The answer is not a PNG, BMP, JPEG or GIF image.</source>
         <translation>结果不是 PNG、BMP、JPEG 或 GIF 图像。</translation>
     </message>
+    <message>
+        <source>sample %1: x = %2, y = %3</source>
+        <translation>采样点 %1: x = %2, y = %3</translation>
+    </message>
 </context>
 </TS>

@@ -291,9 +291,19 @@ void CWaveformDlg::OnViewChanged()
                                     Number(stats.dRms)));
 }
 
-void CWaveformDlg::OnCursorMoved(bool bInside, double dX, double dY)
+void CWaveformDlg::OnCursorMoved(bool bInside, double dX, double dY, qint64 nSample)
 {
-    m_pUi->m_lblCursor->setText(bInside ? tr("x = %1   y = %2").arg(Number(dX), Number(dY)) : QString());
+    QString strText;
+    if (bInside)
+        strText = tr("x = %1   y = %2").arg(Number(dX), Number(dY));
+    if (bInside && nSample >= 0) {
+        const SWaveScaling& scaling = m_pUi->m_plot->Scaling();
+        strText += QStringLiteral("      ")
+                 + tr("sample %1: x = %2, y = %3")
+                       .arg(Count(nSample), Number(scaling.X(static_cast<double>(nSample))),
+                            Number(scaling.Y(m_data.Series().Value(nSample))));
+    }
+    m_pUi->m_lblCursor->setText(strText);
 }
 
 void CWaveformDlg::OnExportCsv()

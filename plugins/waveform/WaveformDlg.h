@@ -33,7 +33,7 @@ private:
     void OnFormatChanged();
     void OnScalingEdited();
     void OnViewChanged();
-    void OnCursorMoved(bool bInside, double dX, double dY);
+    void OnCursorMoved(bool bInside, double dX, double dY, qint64 nSample);
     void OnExportCsv();
     void OnSavePng();
 

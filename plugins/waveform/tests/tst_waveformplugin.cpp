@@ -46,7 +46,7 @@ private slots:
     void statisticsOfSimulatorWaveforms();
     void imagesAreShown_data();
     void imagesAreShown();
-    void zoomNarrowsTheStatistics();
+    void zoomNarrowsTheFiguresAndTheReadOutNamesSamples();
     void badAnswers_data();
     void badAnswers();
     void formatChosenByHand();
@@ -246,7 +246,7 @@ void TestWaveformPlugIn::imagesAreShown()
     QVERIFY(!Child<QPushButton>("m_btnCsv")->isEnabled());
 }
 
-void TestWaveformPlugIn::zoomNarrowsTheStatistics()
+void TestWaveformPlugIn::zoomNarrowsTheFiguresAndTheReadOutNamesSamples()
 {
     const QByteArray baAnswer = Query("TEST:WAV? 1000");
     QVERIFY(Invoke(&baAnswer));
@@ -261,6 +261,22 @@ void TestWaveformPlugIn::zoomNarrowsTheStatistics()
     QVERIFY2(nZoomed > 50 && nZoomed < 500, qPrintable(Text("m_lblStatistics")));
     QTest::mouseDClick(pPlot, Qt::LeftButton, {}, QPoint(pPlot->width() / 2, nY));
     QCOMPARE(Statistics().nCount, 1000);
+    // Too dense to tell samples apart: the read-out gives the cursor's place only.
+    QTest::mouseMove(pPlot, QPoint(pPlot->width() / 2, nY));
+    QVERIFY2(Text("m_lblCursor").startsWith(QLatin1String("x = ")), qPrintable(Text("m_lblCursor")));
+    QVERIFY(!Text("m_lblCursor").contains(QLatin1String("sample")));
+
+    // Few samples: the read-out names the one under the cursor, with its value.
+    const QByteArray baTens = "0,10,20,30,40,50,60,70,80,90\n";
+    QVERIFY(Invoke(&baTens));
+    static const QRegularExpression kSample(QStringLiteral("sample (\\d+): x = (\\S+), y = (\\S+)$"));
+    for (int nX : {pPlot->width() / 3, pPlot->width() / 2, pPlot->width() * 4 / 5}) {
+        QTest::mouseMove(pPlot, QPoint(nX, nY));
+        const QRegularExpressionMatch match = kSample.match(Text("m_lblCursor"));
+        QVERIFY2(match.hasMatch(), qPrintable(Text("m_lblCursor")));
+        QCOMPARE(match.captured(2).toInt(), match.captured(1).toInt());
+        QCOMPARE(match.captured(3).toInt(), match.captured(1).toInt() * 10);
+    }
 }
 
 void TestWaveformPlugIn::badAnswers_data()

@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <cstdio>
@@ -81,6 +82,19 @@ int main(int argc, char** argv)
         const QString strFile =
             QStringLiteral("%1/waveform-%2-%3.png").arg(strOut, strLang, QLatin1String(shot.pszName));
         pWindow->grab().save(strFile);
+        if (qstrcmp(shot.pszName, "text") == 0) {
+            // Close enough to see single samples, with the read-out naming one.
+            QWidget* pPlot = pWindow->findChild<QWidget*>(QStringLiteral("m_plot"));
+            const QPointF ptAt(pPlot->width() * 0.55, pPlot->height() * 0.5);
+            for (int n = 0; n < 16; ++n) {
+                QWheelEvent ev(ptAt, pPlot->mapToGlobal(ptAt), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                               Qt::NoScrollPhase, false);
+                QCoreApplication::sendEvent(pPlot, &ev);
+            }
+            QTest::mouseMove(pPlot, QPoint(pPlot->width() * 55 / 100, pPlot->height() / 3));
+            QTest::qWait(100);
+            pWindow->grab().save(QStringLiteral("%1/waveform-%2-text-zoomed.png").arg(strOut, strLang));
+        }
         if (qstrcmp(shot.pszName, "binary") == 0) {
             // Zoomed into about one period, with the crosshair on the trace.
             QWidget* pPlot = pWindow->findChild<QWidget*>(QStringLiteral("m_plot"));

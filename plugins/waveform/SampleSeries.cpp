@@ -66,7 +66,43 @@ void ScanTyped(const char* pData, int64_t nFirst, int64_t nEnd, SAggregate& agg)
         part.dSumSq = static_cast<double>(sumSq);
         agg.Merge(part);
     } else {
-        for (int64_t i = nFirst; i < nEnd; ++i, p += sizeof(T))
+        // A first pass as if every value were finite, with four independent
+        // sums so that the additions do not wait for one another. A NaN or an
+        // infinity (or a sum overflowing) leaves a sum that is not finite, and
+        // only then is the range taken again value by value.
+        double dMin = std::numeric_limits<double>::infinity();
+        double dMax = -dMin;
+        double lstSum[4] = {};
+        double lstSq[4] = {};
+        int64_t i = nFirst;
+        for (; i + 4 <= nEnd; i += 4, p += 4 * sizeof(T)) {
+            for (int k = 0; k < 4; ++k) {
+                const double d = Load<T>(p + k * sizeof(T), bSwap);
+                dMin = d < dMin ? d : dMin;
+                dMax = d > dMax ? d : dMax;
+                lstSum[k] += d;
+                lstSq[k] += d * d;
+            }
+        }
+        for (; i < nEnd; ++i, p += sizeof(T)) {
+            const double d = Load<T>(p, bSwap);
+            dMin = d < dMin ? d : dMin;
+            dMax = d > dMax ? d : dMax;
+            lstSum[0] += d;
+            lstSq[0] += d * d;
+        }
+        SAggregate part;
+        part.nCount = nEnd - nFirst;
+        part.dMin = dMin;
+        part.dMax = dMax;
+        part.dSum = (lstSum[0] + lstSum[1]) + (lstSum[2] + lstSum[3]);
+        part.dSumSq = (lstSq[0] + lstSq[1]) + (lstSq[2] + lstSq[3]);
+        if (part.nCount > 0 && part.dSum - part.dSum == 0 && part.dSumSq - part.dSumSq == 0) {
+            agg.Merge(part);
+            return;
+        }
+        p = pData + nFirst * static_cast<int64_t>(sizeof(T));
+        for (i = nFirst; i < nEnd; ++i, p += sizeof(T))
             agg.Add(static_cast<double>(Load<T>(p, bSwap)));
     }
 }

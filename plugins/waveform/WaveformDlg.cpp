@@ -214,7 +214,8 @@ void CWaveformDlg::Redecode()
     }
     const CWaveformData::SReport& r = m_data.Report();
     const QString strFormat = FormatText(r.eFormat, r.eOrder);
-    const bool bNothing = r.eStatus == CWaveformData::EStatus::NoAnswer || r.eStatus == CWaveformData::EStatus::Empty;
+    const bool bNothing = r.eStatus == CWaveformData::EStatus::NoAnswer || r.eStatus == CWaveformData::EStatus::Empty
+                       || r.eStatus == CWaveformData::EStatus::BadBlock;
     m_pUi->m_lblDetected->setText(bNothing       ? QString()
                                   : r.bDetected ? tr("Detected: %1").arg(strFormat)
                                                 : tr("Read as: %1").arg(strFormat));

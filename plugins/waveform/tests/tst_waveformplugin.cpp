@@ -297,6 +297,9 @@ void TestWaveformPlugIn::badAnswers_data()
                                  << qint64(-1);
     QTest::newRow("corrupt png") << QByteArray("#220\x89PNG\r\n\x1a\n\0\0\0\rIHDRjunk\n", 25)
                                  << "The answer holds a PNG image that cannot be decoded:" << qint64(-1);
+    QTest::newRow("block header cut short") << QByteArray("#9123")
+                                            << "The answer starts like a binary block (#), but its header is not valid."
+                                            << qint64(-1);
     QTest::newRow("block cut short") << QByteArray("#210\x01\x02\x03", 7)
                                      << "The block declares 10 bytes, but 7 of them never arrived; the samples "
                                         "received are shown."

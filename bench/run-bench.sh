@@ -178,3 +178,7 @@ report "PyVISA + pyvisa-py" "$VXI11_IDN" "$PYVISA_PY_VXI11_IDN" "rt/s" ">= 5x"
 echo "Bulk read of $BYTES bytes (TEST:BLOCk?) over VXI-11"
 printf '  %-44s %12s %-6s\n' "viRead, doubling buffer, later reads (ours)" "${VXI11_BULK:-n/a}" "MiB/s"
 report "libvelqvisa over SOCKET" "$VXI11_BULK" "$OURS_BULK" "MiB/s" "for comparison"
+
+# The waveform plug-in: time to the first plot and per zoom/pan redraw, offscreen.
+cmake --build "$BUILD" --target VelqWaveform velqwavebench -j2 >/dev/null
+QT_QPA_PLATFORM=offscreen "$BUILD/bin/velqwavebench" "$BUILD/bin/plugins/VelqWaveform.so"

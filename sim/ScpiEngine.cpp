@@ -341,4 +341,5 @@ void CScpiEngine::RegisterCommands()
     RegisterMeasurement();
     RegisterMassMemory();
     RegisterTest();
+    RegisterWaveform();
 }

@@ -84,6 +84,7 @@ private:
     void RegisterMeasurement();
     void RegisterMassMemory();
     void RegisterTest();
+    void RegisterWaveform();
 
     CDevice* m_pDevice;
     std::shared_ptr<CInstrumentState> m_pState;

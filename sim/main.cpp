@@ -93,7 +93,14 @@ void PrintHelp()
                 "  TEST:TEXT? <n>     n printable bytes, then LF\n"
                 "  TEST:BLOCk? <n>    #<d><n> and n bytes (byte i = i mod 256), then LF\n"
                 "  TEST:DELay <ms>    hold the next answer back for ms milliseconds (0 = off)\n"
-                "  TEST:HANGup <n>    send n bytes without terminator, then close the connection\n");
+                "  TEST:HANGup <n>    send n bytes without terminator, then close the connection\n"
+                "  TEST:WAVeform? [<n>[,<format>[,<order>]]]\n"
+                "                     a sine (5 periods, 2 %% noise) of n points (default 1000,\n"
+                "                     at most 10000000): format ASCii (comma-separated text, the\n"
+                "                     default), INT8, UINT8, INT16, UINT16, INT32, REAL32 or REAL64\n"
+                "                     (a #-block); order NORMal (MSB first, default) or SWAPped\n"
+                "                     (LSB first)\n"
+                "  TEST:SCReen? [PNG|BMP]  a 320x240 screenshot of a pretend display as a #-block\n");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include "AppIcon.h"
 #include "CommandCodec.h"
+#include "ConsoleSettings.h"
 #include "HistoryArchive.h"
 #include "HistoryCombo.h"
 #include "HyperLink.h"
@@ -22,7 +23,7 @@
 
 namespace {
 
-const char* const kSettingsGroup = "VelqConsole";
+const char* const kSettingsGroup = ConsoleSettings::kGroup;
 const char* const kKeyTimeOut = "TimeOut";
 const char* const kKeyOpc = "OPC?";
 const char* const kKeyEoi = "EOI";
@@ -33,21 +34,8 @@ const char* const kKeyEnter = "Enter";
 constexpr int kDialogWidthDlu = 416;
 constexpr int kDialogHeightDlu = 335;
 
-int ReadInt(const QSettings& settings, const char* pszKey, int nDefault)
-{
-    bool bOk = false;
-    const int nValue = settings.value(QLatin1String(pszKey)).toInt(&bOk);
-    return bOk ? nValue : nDefault;
-}
-
-std::unique_ptr<QSettings> OpenSettings()
-{
-    // Named explicitly rather than through the application object, so the
-    // store is the same whoever constructs the window.
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QLatin1String(CVelquistApp::kOrganization),
-                                       QLatin1String(CVelquistApp::kApplication));
-}
+using ConsoleSettings::OpenSettings;
+using ConsoleSettings::ReadInt;
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "ui_VelquistDlg.h"
 
 #include "AppIcon.h"
+#include "CmdListDlg.h"
 #include "CommandCodec.h"
 #include "ConsoleSettings.h"
 #include "HistoryArchive.h"
@@ -72,6 +73,7 @@ CVelquistDlg::CVelquistDlg(QWidget* pParent)
                                  m_pUi->m_btnGoToLocal, m_pUi->m_btnRemote, m_pUi->m_btnIdn, m_pUi->m_btnStb,
                                  m_pUi->m_btnOpt, m_pUi->m_btnCls, m_pUi->m_btnRst, m_pUi->m_btnSystErr})
         pButton->setToolTip(strLater);
+    m_pUi->m_btnCommandList->setToolTip(QString());
 
     connect(m_pUi->m_cbCommand->lineEdit(), &QLineEdit::textEdited, this, &CVelquistDlg::OnCommandEdited);
     connect(m_pUi->m_cbCommand, qOverload<int>(&QComboBox::activated), this, &CVelquistDlg::OnCommandSelChange);
@@ -82,6 +84,7 @@ CVelquistDlg::CVelquistDlg(QWidget* pParent)
     connect(m_pUi->m_btnAutomatic, &QPushButton::clicked, this, &CVelquistDlg::OnAutomatic);
     connect(m_pUi->m_btnStop, &QPushButton::clicked, this, &CVelquistDlg::OnStop);
     connect(m_pUi->m_btnClear, &QPushButton::clicked, this, &CVelquistDlg::ClearHistory);
+    connect(m_pUi->m_btnCommandList, &QPushButton::clicked, this, &CVelquistDlg::ShowCommandList);
     connect(&m_tmProgress, &QTimer::timeout, this, &CVelquistDlg::OnProgressTimer);
 
     PlaceControls();
@@ -241,6 +244,9 @@ void CVelquistDlg::OnDestroy()
         delete m_pInstrument;
         m_pInstrument = nullptr;
     }
+    // Its destruction stores its mode; the settings above are written already.
+    delete m_pCmdListDlg;
+    m_pCmdListDlg = nullptr;
 }
 
 bool CVelquistDlg::TakeControlValues()

@@ -100,7 +100,6 @@ private slots:
     void runAll();
     void parse();
     void modes();
-    void doubleClick();
     void restartRestores();
     void textFiles_data();
     void textFiles();
@@ -255,22 +254,6 @@ void TestCmdListDlg::modes()
     QCOMPARE(Child<QPlainTextEdit>(*pDlg, "m_editInput")->toPlainText(), QStringLiteral("*CLS"));
 }
 
-void TestCmdListDlg::doubleClick()
-{
-    auto pDlg = NewDialog();
-    ParsePath(*pDlg, m_strExample);
-    auto* pList = Child<QTableWidget>(*pDlg, "m_listCommands");
-    pList->clearSelection();
-    pDlg->OnListDblClk();
-    QCOMPARE(m_console.m_lstCommandTexts, QStringList());
-
-    const QRect rcCell = pList->visualItemRect(pList->item(1, 2));
-    QTest::mouseClick(pList->viewport(), Qt::LeftButton, {}, rcCell.center());
-    QTest::mouseDClick(pList->viewport(), Qt::LeftButton, {}, rcCell.center());
-    QCOMPARE(m_console.m_lstCommandTexts, QStringList{QStringLiteral("VOLT 5")});
-    QCOMPARE(m_console.m_lstRuns, QList<QStringList>());
-}
-
 void TestCmdListDlg::restartRestores()
 {
     {
@@ -330,12 +313,6 @@ void TestCmdListDlg::saveAs()
     QFile file(m_dir.filePath(QStringLiteral("saved.scmd")));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), strText.toUtf8());
-
-    // Read back through Open File it is the same text, line by line.
-    Child<QPlainTextEdit>(*pDlg, "m_editInput")->clear();
-    answerer.m_strFile = file.fileName();
-    QTest::mouseClick(Child<QPushButton>(*pDlg, "m_btnOpenFile"), Qt::LeftButton);
-    QCOMPARE(Child<QPlainTextEdit>(*pDlg, "m_editInput")->toPlainText(), strText + QLatin1Char('\n'));
 }
 
 int main(int argc, char** argv)

@@ -132,7 +132,8 @@ void TestFileEditCtrl::buttonFollowsSize()
 
 void TestFileEditCtrl::mouse_data()
 {
-    QTest::addColumn<QString>("strPath"); // i = inside the button, o = outside, d = disabled
+    // i = inside the button, o = outside, f = the focus goes elsewhere, d = disabled
+    QTest::addColumn<QString>("strPath");
     QTest::addColumn<int>("nBrowses");
     QTest::addColumn<QString>("strStates"); // button state after press, each move, release
 
@@ -140,6 +141,7 @@ void TestFileEditCtrl::mouse_data()
     QTest::newRow("off the button before release") << "ioo" << 0 << "PNN";
     QTest::newRow("off and back on") << "ioii" << 1 << "PNPN";
     QTest::newRow("press in the text") << "oo" << 0 << "NN";
+    QTest::newRow("focus lost while pressed") << "ifi" << 0 << "PNN";
     QTest::newRow("disabled") << "dii" << 0 << "DD";
 }
 
@@ -166,7 +168,9 @@ void TestFileEditCtrl::mouse()
     QString strSeen;
     for (int n = 0; n < strPath.size(); ++n) {
         const QPoint pt = strPath.at(n) == QLatin1Char('i') ? ptIn : ptOut;
-        if (n == 0)
+        if (strPath.at(n) == QLatin1Char('f'))
+            pCtrl->clearFocus();
+        else if (n == 0)
             QTest::mousePress(pCtrl.get(), Qt::LeftButton, {}, pt);
         else if (n + 1 < strPath.size())
             QTest::mouseMove(pCtrl.get(), pt);

@@ -15,6 +15,12 @@ CFECFileDialog::CFECFileDialog(QWidget* pParent)
     setFileMode(QFileDialog::ExistingFile);
     setNameFilters({tr("Command Files(*.scmd)"), tr("SCPI Files(*.scpi)"), tr("All Files (*)")});
     setLabelText(QFileDialog::Accept, tr("OK"));
+    // Our own catalogue names the rest too, so the dialog is in the user's
+    // language even where the toolkit's translations are not installed.
+    setLabelText(QFileDialog::Reject, tr("Cancel"));
+    setLabelText(QFileDialog::LookIn, tr("Look in:"));
+    setLabelText(QFileDialog::FileName, tr("File name:"));
+    setLabelText(QFileDialog::FileType, tr("Files of type:"));
 }
 
 void CFECFileDialog::SetStart(const QString& strFolder, const QString& strFileName)

@@ -217,5 +217,25 @@ Would you like to save the previous records?
         <source>OK</source>
         <translation>确定</translation>
     </message>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>Look in:</source>
+        <translation>查找范围:</translation>
+    </message>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>File name:</source>
+        <translation>文件名:</translation>
+    </message>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>Files of type:</source>
+        <translation>文件类型:</translation>
+    </message>
 </context>
 </TS>

@@ -4,6 +4,7 @@
 // Usage: velq_cmdlist_screenshots <output folder>
 #include "CmdListConsole.h"
 #include "CmdListDlg.h"
+#include "FECFileDialog.h"
 #include "FileEditCtrl.h"
 #include "StringTable.h"
 
@@ -102,5 +103,13 @@ int main(int argc, char** argv)
     fnSave("input");
     dlg.resize(sizeInitial + QSize(300, 200));
     fnSave("input-large");
+
+    // The browse dialog as the path box opens it, on the file parsed above.
+    CFECFileDialog* pBrowse = dlg.findChild<CFileEditCtrl*>()->GetFileDialog();
+    pBrowse->SetStart(dirConfig.path(), QStringLiteral("supply-check.scmd"));
+    pBrowse->show();
+    Settle(600);
+    pBrowse->grab().save(dirOut.filePath(QStringLiteral("cmdlist-%1-browse.png").arg(strLang)));
+    pBrowse->hide();
     return 0;
 }

@@ -176,7 +176,10 @@ void TestTranslations::chineseCommandList()
     QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("m_lblStatus"))->text(), QStringLiteral("成功: 0, 失败: 0"));
     const QString strToggle = dlg.findChild<QPushButton*>(QStringLiteral("m_btnInput"))->text();
     QCOMPARE(strToggle, dlg.m_bInputMode ? QStringLiteral("指令列表") : QStringLiteral("指令输入"));
-    QCOMPARE(dlg.findChild<CFileEditCtrl*>()->GetFileDialog()->windowTitle(), QStringLiteral("浏览文件"));
+    const CFECFileDialog* pBrowse = dlg.findChild<CFileEditCtrl*>()->GetFileDialog();
+    QCOMPARE(pBrowse->windowTitle(), QStringLiteral("浏览文件"));
+    QCOMPARE(pBrowse->labelText(QFileDialog::Accept), QStringLiteral("确定"));
+    QCOMPARE(pBrowse->labelText(QFileDialog::Reject), QStringLiteral("取消"));
     dlg.ShowRunStatus(3, 2, 1);
     QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("m_lblStatus"))->text(), QStringLiteral("所有: 3, 成功: 2, 失败: 1"));
 }

@@ -256,7 +256,6 @@ void CCmdListDlg::OnRunAll()
         ShowMessage(111);
         return;
     }
-    // The mode follows the toggle, but the typed text is read as it is now.
     QStringList lstCommands;
     if (!CollectCommands(lstCommands)) {
         ShowMessage(112);

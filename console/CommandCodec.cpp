@@ -7,7 +7,49 @@
 
 bool CCommandCodec::IsQuery(const QString& strCommand)
 {
-    return strCommand.lastIndexOf(QLatin1Char('?')) > 0;
+    const qsizetype nSize = strCommand.size();
+    QChar chQuote;
+    for (qsizetype n = 0; n < nSize; ++n) {
+        const QChar ch = strCommand.at(n);
+        // SCPI strings escape their quote by doubling it, which simply
+        // closes and reopens the string here.
+        if (!chQuote.isNull()) {
+            if (ch == chQuote)
+                chQuote = QChar();
+            continue;
+        }
+        if (ch == QLatin1Char('"') || ch == QLatin1Char('\'')) {
+            chQuote = ch;
+            continue;
+        }
+        if (ch == QLatin1Char('?')) {
+            if (n > 0)
+                return true;
+            continue;
+        }
+        if (ch != QLatin1Char('#') || n + 1 >= nSize)
+            continue;
+        // Block data is binary: a 0x3F byte in a waveform is no question mark.
+        const int nDigits = strCommand.at(n + 1).digitValue();
+        if (nDigits == 0)
+            return false; // indefinite length: the data runs to the end
+        if (nDigits < 0 || n + 2 + nDigits > nSize)
+            continue; // "#H1F", "#B101" and the like are numbers, not blocks
+        qsizetype nLength = 0;
+        bool bHeader = true;
+        for (int k = 0; k < nDigits && bHeader; ++k) {
+            const int nDigit = strCommand.at(n + 2 + k).digitValue();
+            bHeader = nDigit >= 0;
+            nLength = nLength * 10 + nDigit;
+        }
+        if (!bHeader)
+            continue;
+        const qsizetype nDataEnd = n + 2 + nDigits + nLength;
+        if (nDataEnd >= nSize)
+            return false;
+        n = nDataEnd - 1;
+    }
+    return false;
 }
 
 bool CCommandCodec::ToLatin1(const QString& strText, std::vector<char>& vecBuffer)

@@ -14,6 +14,8 @@ class CCommandCodec
 public:
     // A "?" anywhere but in front makes a query; "?" alone at the start is
     // how some instruments spell a header-less command, not a question.
+    // A "?" inside a quoted string or inside block data asks nothing: waiting
+    // for an answer to DISP:TEXT "Ready?" would only run into the time-out.
     static bool IsQuery(const QString& strCommand);
 
     // The 8-bit form of strText followed by a zero byte, one byte per

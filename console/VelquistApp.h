@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConsoleSettings.h"
+
 #include <QApplication>
 #include <QStringList>
 
@@ -28,7 +30,7 @@ public:
     // keeps the run away from the stored settings and history files.
     static bool ApplyCommandLine(CVelquistDlg& dlg, const QStringList& lstArguments);
 
-    static constexpr const char* kOrganization = "TARNOVE TECHNOLOGIES";
-    static constexpr const char* kApplication = "Velquist";
+    static constexpr const char* kOrganization = ConsoleSettings::kOrganization;
+    static constexpr const char* kApplication = ConsoleSettings::kApplication;
     static const QStringList& Catalogues();
 };

@@ -3,7 +3,9 @@
 #include "ui_VelquistDlg.h"
 
 #include "AppIcon.h"
+#include "CmdListDlg.h"
 #include "CommandCodec.h"
+#include "ConsoleSettings.h"
 #include "HistoryArchive.h"
 #include "HistoryCombo.h"
 #include "HistoryLocation.h"
@@ -26,7 +28,7 @@
 
 namespace {
 
-const char* const kSettingsGroup = "VelqConsole";
+const char* const kSettingsGroup = ConsoleSettings::kGroup;
 const char* const kKeyTimeOut = "TimeOut";
 const char* const kKeyOpc = "OPC?";
 const char* const kKeyEoi = "EOI";
@@ -37,25 +39,12 @@ const char* const kKeyEnter = "Enter";
 constexpr int kDialogWidthDlu = 416;
 constexpr int kDialogHeightDlu = 335;
 
-int ReadInt(const QSettings& settings, const char* pszKey, int nDefault)
-{
-    bool bOk = false;
-    const int nValue = settings.value(QLatin1String(pszKey)).toInt(&bOk);
-    return bOk ? nValue : nDefault;
-}
+using ConsoleSettings::OpenSettings;
+using ConsoleSettings::ReadInt;
 
 CHistoryLocation HistoryLocation(const QString& strExecutablePath)
 {
     return CHistoryLocation(strExecutablePath, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-}
-
-std::unique_ptr<QSettings> OpenSettings()
-{
-    // Named explicitly rather than through the application object, so the
-    // store is the same whoever constructs the window.
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QLatin1String(CVelquistApp::kOrganization),
-                                       QLatin1String(CVelquistApp::kApplication));
 }
 
 } // namespace
@@ -93,6 +82,7 @@ CVelquistDlg::CVelquistDlg(QWidget* pParent)
                                  m_pUi->m_btnGoToLocal, m_pUi->m_btnRemote, m_pUi->m_btnIdn, m_pUi->m_btnStb,
                                  m_pUi->m_btnOpt, m_pUi->m_btnCls, m_pUi->m_btnRst, m_pUi->m_btnSystErr})
         pButton->setToolTip(strLater);
+    m_pUi->m_btnCommandList->setToolTip(QString());
 
     connect(m_pUi->m_cbCommand->lineEdit(), &QLineEdit::textEdited, this, &CVelquistDlg::OnCommandEdited);
     connect(m_pUi->m_cbCommand, qOverload<int>(&QComboBox::activated), this, &CVelquistDlg::OnCommandSelChange);
@@ -103,6 +93,7 @@ CVelquistDlg::CVelquistDlg(QWidget* pParent)
     connect(m_pUi->m_btnAutomatic, &QPushButton::clicked, this, &CVelquistDlg::OnAutomatic);
     connect(m_pUi->m_btnStop, &QPushButton::clicked, this, &CVelquistDlg::OnStop);
     connect(m_pUi->m_btnClear, &QPushButton::clicked, this, &CVelquistDlg::ClearHistory);
+    connect(m_pUi->m_btnCommandList, &QPushButton::clicked, this, &CVelquistDlg::ShowCommandList);
     connect(&m_tmProgress, &QTimer::timeout, this, &CVelquistDlg::OnProgressTimer);
 
     m_pPlugIns = new CPlugInHost(this);
@@ -269,6 +260,9 @@ void CVelquistDlg::OnDestroy()
         delete m_pInstrument;
         m_pInstrument = nullptr;
     }
+    // Its destruction stores its mode; the settings above are written already.
+    delete m_pCmdListDlg;
+    m_pCmdListDlg = nullptr;
 }
 
 bool CVelquistDlg::TakeControlValues()

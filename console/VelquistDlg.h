@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CmdListConsole.h"
 #include "DialogResize.h"
 #include "ReplyBuffer.h"
 
@@ -13,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+class CCmdListDlg;
 class CHistoryCombo;
 class CHyperLink;
 class CInstrumentVISA;
@@ -24,7 +26,7 @@ namespace Ui {
 class CVelquistDlg;
 }
 
-class CVelquistDlg : public CDialogResize
+class CVelquistDlg : public CDialogResize, public ICmdListConsole
 {
     Q_OBJECT
 
@@ -92,6 +94,14 @@ public:
 
     CInstrumentVISA* GetInstrument() const { return m_pInstrument; }
     CPlugInHost* GetPlugInHost() const { return m_pPlugIns; }
+
+    // The command list window: created on first use, then shown, restored
+    // or hidden by each press of "Command List".
+    void ShowCommandList();
+    CCmdListDlg* GetCmdListDlg() const { return m_pCmdListDlg; }
+    bool IsInstrumentConnected() const override;
+    void SetCommandText(const QString& strCommand) override;
+    QIcon GetConsoleIcon() const override;
     const CReplyBuffer& GetReplyBuffer() const { return m_vecReply; }
     unsigned int GetReplyLength() const { return m_nReplyLength; }
 
@@ -146,6 +156,7 @@ private:
     void ReadWorker();
     void CommandListWorker();
     void FinishWorker();
+    void ReportRunStatus(int nAll, int nSuccess, int nFailed);
 
     std::unique_ptr<Ui::CVelquistDlg> m_pUi;
     CHyperLink* m_pFooter = nullptr;
@@ -155,6 +166,7 @@ private:
     bool m_bDestroyed = false;
 
     CInstrumentVISA* m_pInstrument = nullptr;
+    CCmdListDlg* m_pCmdListDlg = nullptr;
     // The 8-bit command (or resource name); grows for commands longer than
     // its initial 2049 bytes instead of cutting them.
     std::vector<char> m_szCommand;

@@ -224,15 +224,27 @@ void CVelquistDlg::CommandListWorker()
             m_tmProgress.start();
         });
         int nResult = 0;
+        // A command fails when its write fails or, for a query, its read.
+        // Stop leaves the commands not sent out of both counts, so the
+        // status line shows how many never went.
+        const int nAll = int(std::count_if(m_saRunList.cbegin(), m_saRunList.cend(),
+                                           [](const QString& strEntry) { return !strEntry.isEmpty(); }));
+        int nSuccess = 0;
+        int nFailed = 0;
+        ReportRunStatus(nAll, nSuccess, nFailed);
         for (const QString& strEntry : qAsConst(m_saRunList)) {
             if (!strEntry.isEmpty()) {
-                WriteText(strEntry, strEntry.size());
+                bool bOk = WriteText(strEntry, strEntry.size()) != 0;
                 if (CCommandCodec::IsQuery(strEntry)) {
-                    if (ReadReply())
+                    if (ReadReply()) {
                         AppendAnswer();
-                    else
+                    } else {
                         nResult = -1;
+                        bOk = false;
+                    }
                 }
+                ++(bOk ? nSuccess : nFailed);
+                ReportRunStatus(nAll, nSuccess, nFailed);
             }
             if (m_evStop.exchange(false)) {
                 AppendHistory(QLatin1String(kAbortNotice), kIncoming, 1);

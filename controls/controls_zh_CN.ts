@@ -190,4 +190,52 @@ Would you like to save the previous records?
         <translation>加载帮助文件失败,重新安装程序可以解决这个问题!</translation>
     </message>
 </context>
+<context>
+    <name>CFECFileDialog</name>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>Browse for File</source>
+        <translation>浏览文件</translation>
+    </message>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>Command Files(*.scmd)</source>
+        <translation>指令文件(*.scmd)</translation>
+    </message>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>SCPI Files(*.scpi)</source>
+        <translation>SCPI 文件(*.scpi)</translation>
+    </message>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>All Files (*)</source>
+        <translation>所有文件 (*)</translation>
+    </message>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>Look in:</source>
+        <translation>查找范围:</translation>
+    </message>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>File name:</source>
+        <translation>文件名:</translation>
+    </message>
+    <message>
+        <location filename="FECFileDialog.cpp"/>
+        <source>Files of type:</source>
+        <translation>文件类型:</translation>
+    </message>
+</context>
 </TS>

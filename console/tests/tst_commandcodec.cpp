@@ -26,8 +26,21 @@ void TestCommandCodec::isQuery_data()
     QTest::newRow("? first only") << "?ABC" << false;
     QTest::newRow("? first and later") << "?AB?" << true;
     QTest::newRow("no ?") << "*RST" << false;
-    QTest::newRow("? inside a quoted argument") << "MMEM:NAME \"a?b\"" << true;
     QTest::newRow("empty") << "" << false;
+    QTest::newRow("? inside double quotes") << "DISP:TEXT \"Ready?\"" << false;
+    QTest::newRow("? inside single quotes") << "MMEM:NAME 'a?b'" << false;
+    QTest::newRow("doubled quote stays inside") << "DISP:TEXT \"say \"\"go?\"\"\"" << false;
+    QTest::newRow("other quote inside a string") << "DISP:TEXT \"it's ok?\"" << false;
+    QTest::newRow("query after a string") << "DISP:TEXT \"Ready?\";*OPC?" << true;
+    QTest::newRow("unterminated string") << "DISP:TEXT \"Ready?" << false;
+    QTest::newRow("? in block data") << "MMEM:DATA \"f.bin\",#15ab?de" << false;
+    QTest::newRow("query after block data") << "MMEM:DATA \"f\",#13a?b;*OPC?" << true;
+    QTest::newRow("block data with quote bytes") << "TRAC:DATA #14\"?'x;SYST:ERR?" << true;
+    QTest::newRow("block longer than the text") << "TRAC:DATA #19ab?" << false;
+    QTest::newRow("indefinite-length block") << "TRAC:DATA #0ab?c" << false;
+    QTest::newRow("non-decimal number is no block") << "*ESE #H1F;*ESE?" << true;
+    QTest::newRow("header without enough digits") << "X #2a?" << true;
+    QTest::newRow("? before a block") << "TRAC? #15ab?de" << true;
 }
 
 void TestCommandCodec::isQuery()

@@ -93,6 +93,8 @@ void TestExecution::writtenBytes_data()
     QTest::newRow("CR before LF") << "*CLS" << true << true << "*CLS\\r\\n" << false;
     QTest::newRow("? first is no query") << "?STB" << false << true << "?STB\\n" << false;
     QTest::newRow("untrimmed") << " *CLS " << false << true << " *CLS \\n" << false;
+    QTest::newRow("? in a string asks nothing") << "DISP:TEXT \"Ready?\"" << false << true
+                                                << "DISP:TEXT \"Ready?\"\\n" << false;
     const QString strLong = QStringLiteral("DISP:TEXT \"") + QString(3000, QLatin1Char('x')) + QStringLiteral("\"");
     QTest::newRow("3000 characters go out whole") << strLong << false << true << strLong + QStringLiteral("\\n")
                                                   << false;

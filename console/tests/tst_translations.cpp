@@ -1,3 +1,6 @@
+#include "CmdListDlg.h"
+#include "FECFileDialog.h"
+#include "FileEditCtrl.h"
 #include "StringTable.h"
 #include "VelquistApp.h"
 #include "VelquistDlg.h"
@@ -6,6 +9,8 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
 
@@ -23,6 +28,7 @@ private slots:
     void format_data();
     void format();
     void chineseWindow();
+    void chineseCommandList();
 
 private:
     void InstallOnce();
@@ -155,6 +161,27 @@ void TestTranslations::chineseWindow()
              QStringLiteral("指令末尾添加 回车键<CR> 0x0D"));
     QVERIFY(dlg.findChild<QCheckBox*>(QStringLiteral("m_chkEoi"))->isHidden());
     QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("m_lblCommandLength"))->text(), QStringLiteral("5 字符"));
+}
+
+void TestTranslations::chineseCommandList()
+{
+    InstallOnce();
+    // The window keeps its mode in the settings store: a private one here.
+    QTemporaryDir dirConfig;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dirConfig.path());
+    CCmdListDlg dlg(nullptr);
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("Command List"));
+    QCOMPARE(dlg.findChild<QPushButton*>(QStringLiteral("m_btnParse"))->text(), QStringLiteral("解析"));
+    QCOMPARE(dlg.findChild<QPushButton*>(QStringLiteral("m_btnRunAll"))->text(), QStringLiteral("全部运行"));
+    QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("m_lblStatus"))->text(), QStringLiteral("成功: 0, 失败: 0"));
+    const QString strToggle = dlg.findChild<QPushButton*>(QStringLiteral("m_btnInput"))->text();
+    QCOMPARE(strToggle, dlg.m_bInputMode ? QStringLiteral("指令列表") : QStringLiteral("指令输入"));
+    const CFECFileDialog* pBrowse = dlg.findChild<CFileEditCtrl*>()->GetFileDialog();
+    QCOMPARE(pBrowse->windowTitle(), QStringLiteral("浏览文件"));
+    QCOMPARE(pBrowse->labelText(QFileDialog::Accept), QStringLiteral("确定"));
+    QCOMPARE(pBrowse->labelText(QFileDialog::Reject), QStringLiteral("取消"));
+    dlg.ShowRunStatus(3, 2, 1);
+    QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("m_lblStatus"))->text(), QStringLiteral("所有: 3, 成功: 2, 失败: 1"));
 }
 
 QTEST_MAIN(TestTranslations)

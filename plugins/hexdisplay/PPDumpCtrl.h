@@ -35,6 +35,7 @@ public:
     bool EnsureVisible(int nIndex);
     QRect GetAreaRect(int nIndex, int nArea) const;
 
+    const uchar* Data() const { return m_pData; }
     int Values() const { return m_nValues; }
     int SelStart() const { return m_nSelStart; }
     int SelEnd() const { return m_nSelEnd; }

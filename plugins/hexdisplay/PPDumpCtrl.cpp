@@ -51,6 +51,7 @@ CPPDumpCtrl::CPPDumpCtrl(QWidget* pParent)
     m_scrollBar->setRange(0, 0);
     m_scrollBar->hide();
     connect(m_scrollBar, &QScrollBar::valueChanged, this, &CPPDumpCtrl::OnScrollValue);
+    m_scrollBar->installEventFilter(this);
 
     m_layout.SetStyle(kInitialStyle);
     CreateDumpFont();
@@ -66,6 +67,31 @@ void CPPDumpCtrl::CreateDumpFont()
     font.setFixedPitch(true);
     font.setPointSize(8);
     m_font = font;
+    ClearCellCache();
+}
+
+void CPPDumpCtrl::ClearCellCache()
+{
+    for (auto& vecCells : m_cellCache)
+        vecCells.clear();
+}
+
+const QStaticText* CPPDumpCtrl::CachedCell(int nKind, quint32 uValue)
+{
+    // Control characters without a placeholder would break the text into lines.
+    if (uValue > 0xFF || (nKind == kKindAscii && uValue < 32 && m_chPlaceholder.isNull()))
+        return nullptr;
+    std::vector<QStaticText>& vecCells = m_cellCache[nKind];
+    if (vecCells.empty())
+        vecCells.resize(256);
+    QStaticText& text = vecCells[uValue];
+    if (text.text().isEmpty()) {
+        text.setTextFormat(Qt::PlainText);
+        text.setPerformanceHint(QStaticText::AggressiveCaching);
+        text.setText(CDumpText::ValueCell(nKind, uValue, 1, m_layout.Digits(nKind), m_chPlaceholder));
+        text.prepare(QTransform(), m_font);
+    }
+    return &text;
 }
 
 void CPPDumpCtrl::LoadBytes(const char* pData, int nLength)
@@ -88,6 +114,7 @@ void CPPDumpCtrl::SetDumpStyle(quint32 uStyle, bool bRedraw)
     const bool bWordsChanged = ((uStyle ^ m_dwStyle) & DCS_WORDS) != 0;
     m_dwStyle = uStyle;
     m_layout.SetStyle(uStyle);
+    ClearCellCache();
     m_nValues = m_layout.Values();
     if ((m_nValues > 0 && m_layout.PerRowLaidOut() != 0) || bWordsChanged)
         m_nTop = 0;
@@ -202,34 +229,42 @@ void CPPDumpCtrl::paintEvent(QPaintEvent* pEvent)
 }
 
 int CPPDumpCtrl::DrawCell(QPainter& dc, const QString& strCell, bool bFill, bool bSelected, bool bDisabled, int x,
-                          int y, int nBottom)
+                          int y, int nBottom, const QStaticText* pText)
 {
     const int w = m_layout.CharWidth();
     const int L = m_layout.LineHeight();
-    const int nRight = x + static_cast<int>(strCell.size()) * w;
+    const int nChars = pText ? static_cast<int>(pText->text().size()) : static_cast<int>(strCell.size());
+    const int nRight = x + nChars * w;
     if (!bDisabled) {
         if (bFill)
             FillBand(dc, x, y, nRight, nBottom, m_clrBack);
         if (bSelected)
             FillBand(dc, x + w / 2 + 1, y + 1, nRight - w / 2 - 2, y + L - 1, m_clrSelection);
     }
-    dc.drawText(x, y + dc.fontMetrics().ascent(), strCell);
+    if (pText)
+        dc.drawStaticText(x, y, *pText);
+    else
+        dc.drawText(x, y + dc.fontMetrics().ascent(), strCell);
     return nRight;
 }
 
 int CPPDumpCtrl::DrawCharCell(QPainter& dc, const QString& strCell, bool bFill, bool bSelected, bool bDisabled,
-                              int x, int y, int nBottom)
+                              int x, int y, int nBottom, const QStaticText* pText)
 {
     const int w = m_layout.CharWidth();
     const int L = m_layout.LineHeight();
-    const int nRight = x + static_cast<int>(strCell.size()) * w + 1;
+    const int nChars = pText ? static_cast<int>(pText->text().size()) : static_cast<int>(strCell.size());
+    const int nRight = x + nChars * w + 1;
     if (!bDisabled) {
         if (bFill)
             FillBand(dc, x, y, nRight, nBottom, m_clrBack);
         if (bSelected)
             FillBand(dc, x + w, y + 1, nRight - w - 1, y + L - 1, m_clrSelection);
     }
-    dc.drawText(x, y + dc.fontMetrics().ascent(), strCell);
+    if (pText)
+        dc.drawStaticText(x, y, *pText);
+    else
+        dc.drawText(x, y + dc.fontMetrics().ascent(), strCell);
     return nRight;
 }
 
@@ -351,12 +386,14 @@ void CPPDumpCtrl::DrawColumn(QPainter& dc, int nKind, bool bDisabled, int nPaint
         int x = rcCol.left;
         for (int nPos = 0; nPos < nPerRow && nIndex < m_nValues; ++nPos, ++nIndex) {
             const quint32 uValue = CDumpText::ReadValue(m_pData, m_nDataBytes, static_cast<int>(nIndex), m_dwStyle);
-            const QString strCell = CDumpText::ValueCell(nKind, uValue, nValueBytes, nDigits, m_chPlaceholder);
+            const QStaticText* pText = nValueBytes == 1 ? CachedCell(nKind, uValue) : nullptr;
+            const QString strCell =
+                pText ? QString() : CDumpText::ValueCell(nKind, uValue, nValueBytes, nDigits, m_chPlaceholder);
             const bool bSelected = m_nSelStart <= nIndex && nIndex <= m_nSelEnd;
             if (nKind == kKindAscii)
-                x = DrawCharCell(dc, strCell, false, bSelected, bDisabled, x, y, y + L) - 2 * w;
+                x = DrawCharCell(dc, strCell, false, bSelected, bDisabled, x, y, y + L, pText) - 2 * w;
             else
-                x = DrawCell(dc, strCell, false, bSelected, bDisabled, x, y, y + L) - w;
+                x = DrawCell(dc, strCell, false, bSelected, bDisabled, x, y, y + L, pText) - w;
         }
     }
 }

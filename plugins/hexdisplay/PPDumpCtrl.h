@@ -5,7 +5,11 @@
 #include <QColor>
 #include <QFont>
 #include <QRect>
+#include <QStaticText>
 #include <QWidget>
+
+#include <array>
+#include <vector>
 
 class CPPNumEdit;
 class QPainter;
@@ -29,7 +33,11 @@ public:
     void LoadBytes(const char* pData, int nLength);
     void SetDumpStyle(quint32 uStyle, bool bRedraw);
     quint32 GetDumpStyle() const { return m_dwStyle; }
-    void SetPlaceholder(QChar ch) { m_chPlaceholder = ch; }
+    void SetPlaceholder(QChar ch)
+    {
+        m_chPlaceholder = ch;
+        ClearCellCache();
+    }
     QChar Placeholder() const { return m_chPlaceholder; }
     void CreateDumpFont();
     bool EnsureVisible(int nIndex);
@@ -61,18 +69,22 @@ protected:
     void keyPressEvent(QKeyEvent* pEvent) override;
     void focusInEvent(QFocusEvent* pEvent) override;
     void focusOutEvent(QFocusEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     // Painting
     void Relayout();
     void UpdateScrollBar();
+    // pText, when given, is strCell laid out already.
     int DrawCell(QPainter& dc, const QString& strCell, bool bFill, bool bSelected, bool bDisabled, int x, int y,
-                 int nBottom);
+                 int nBottom, const QStaticText* pText = nullptr);
     int DrawCharCell(QPainter& dc, const QString& strCell, bool bFill, bool bSelected, bool bDisabled, int x, int y,
-                     int nBottom);
+                     int nBottom, const QStaticText* pText = nullptr);
     void DrawHeader(QPainter& dc, bool bDisabled);
     void DrawCaptions(QPainter& dc, bool bDisabled);
     void DrawColumn(QPainter& dc, int nKind, bool bDisabled, int nPaintTop, int nPaintBottom);
+    const QStaticText* CachedCell(int nKind, quint32 uValue);
+    void ClearCellCache();
     int HeaderIndex() const;
     QString CellText(int nKind, int nIndex) const;
     void RefreshHeaderValues();
@@ -125,6 +137,9 @@ private:
     bool m_bSelecting = false;
     QFont m_font;
     int m_nWheelRest = 0;
+    // Laid-out texts of one-byte cells per kind and value: a page repeats
+    // the same 256 texts, and laying text out is most of the cost of a paint.
+    std::array<std::vector<QStaticText>, kLastKind + 1> m_cellCache;
     SDumpRect m_rcHover;
     CDumpLayout m_layout;
     QScrollBar* m_scrollBar = nullptr;

@@ -153,6 +153,16 @@ void CPPDumpCtrl::wheelEvent(QWheelEvent* pEvent)
     pEvent->accept();
 }
 
+bool CPPDumpCtrl::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    // The bar on its own would scroll several rows a notch.
+    if (pWatched == m_scrollBar && pEvent->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent*>(pEvent));
+        return true;
+    }
+    return QWidget::eventFilter(pWatched, pEvent);
+}
+
 void CPPDumpCtrl::ScrollRows(int nRows)
 {
     if (m_nEditArea > kColumnArea)

@@ -42,7 +42,8 @@ int main(int nArgc, char** ppArgv)
             if (bLarge)
                 dlg.resize(1100, 760);
             dlg.show();
-            QTest::qWaitForWindowExposed(&dlg);
+            if (!QTest::qWaitForWindowExposed(&dlg))
+                qWarning("window not exposed");
             CPPDumpCtrl* pDump = dlg.DumpCtrl();
             pDump->setFocus();
             QApplication::processEvents();

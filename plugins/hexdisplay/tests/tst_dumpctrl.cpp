@@ -169,26 +169,31 @@ void TestDumpCtrl::navigationKeys()
 void TestDumpCtrl::wheel_data()
 {
     QTest::addColumn<QList<int>>("lstDeltas");
+    QTest::addColumn<bool>("bOnBar");
     QTest::addColumn<int>("nRowsDown");
-    QTest::newRow("one notch down") << QList<int>{-120} << 1;
-    QTest::newRow("three notches down") << QList<int>{-120, -120, -120} << 3;
-    QTest::newRow("down and back up") << QList<int>{-120, -120, 120} << 1;
-    QTest::newRow("up at the top") << QList<int>{120} << 0;
-    QTest::newRow("half a notch does nothing") << QList<int>{-60} << 0;
-    QTest::newRow("two halves make a notch") << QList<int>{-60, -60} << 1;
+    QTest::newRow("one notch down") << QList<int>{-120} << false << 1;
+    QTest::newRow("three notches down") << QList<int>{-120, -120, -120} << false << 3;
+    QTest::newRow("down and back up") << QList<int>{-120, -120, 120} << false << 1;
+    QTest::newRow("up at the top") << QList<int>{120} << false << 0;
+    QTest::newRow("half a notch does nothing") << QList<int>{-60} << false << 0;
+    QTest::newRow("two halves make a notch") << QList<int>{-60, -60} << false << 1;
+    QTest::newRow("one notch over the scroll bar") << QList<int>{-120} << true << 1;
 }
 
 void TestDumpCtrl::wheel()
 {
     QFETCH(QList<int>, lstDeltas);
+    QFETCH(bool, bOnBar);
     QFETCH(int, nRowsDown);
     SShownDump dump(5000);
     CPPDumpCtrl& ctrl = *dump.pDump;
-    const QPointF pt = dump.Cell(0, kHexArea);
+    QWidget* pTarget = bOnBar ? static_cast<QWidget*>(ctrl.ScrollBar()) : &ctrl;
+    QVERIFY(pTarget->isVisible());
+    const QPointF pt = bOnBar ? QPointF(5, 30) : QPointF(dump.Cell(0, kHexArea));
     for (const int nDelta : lstDeltas) {
-        QWheelEvent ev(pt, ctrl.mapToGlobal(pt), QPoint(), QPoint(0, nDelta), Qt::NoButton, Qt::NoModifier,
+        QWheelEvent ev(pt, pTarget->mapToGlobal(pt), QPoint(), QPoint(0, nDelta), Qt::NoButton, Qt::NoModifier,
                        Qt::NoScrollPhase, false);
-        QApplication::sendEvent(&ctrl, &ev);
+        QApplication::sendEvent(pTarget, &ev);
     }
     QCOMPARE(ctrl.Top(), nRowsDown * dump.R());
     QCOMPARE(ctrl.SelStart(), 0);

@@ -26,7 +26,7 @@ fi
 # The hex display: opening an answer and repainting the dump, no instrument needed.
 run_hexdump() {
   cmake --build "$BUILD" --target hexdumpbench -j2 >/dev/null
-  echo "Hex display (VelqHexDisplay): best of three opens, mean of 50 repaints"
+  echo "Hex display (VelqHexDisplay): opening answers, repaints are the mean of 50"
   "$BUILD/bin/hexdumpbench" 2>/dev/null | sed -n 's/^RESULT \([0-9.]*\) \([a-z]*\) \(.*\)/  \3: \1 \2/p; s/^INFO /    /p'
 }
 if [ "${1:-}" = hexdump ]; then

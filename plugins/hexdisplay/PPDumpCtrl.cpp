@@ -144,8 +144,9 @@ void CPPDumpCtrl::Relayout()
 {
     const QFontMetrics fm(m_font);
     // Cells are placed by character count, so the width must be the pitch of
-    // the fixed-pitch font, which its average width is.
-    const int nCharWidth = qMax(1, fm.averageCharWidth());
+    // the fixed-pitch font. Its declared average width would be that pitch,
+    // but fonts with CJK glyphs declare an average far wider than a digit.
+    const int nCharWidth = qMax(1, fm.horizontalAdvance(QLatin1Char('0')));
     const int nLineHeight = qMax(1, static_cast<int>(fm.height() * 1.2));
     const int nScroll = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     m_layout.Layout({0, 0, width(), height()}, nCharWidth, nLineHeight, nScroll);

@@ -265,7 +265,7 @@ bool CPPDumpCtrl::PreTranslateKey(QKeyEvent* pEvent)
         BeginEdit(-1, -1);
         return true;
     }
-    if (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) {
+    if (!bControl && (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter)) {
         // Swallowed even when nothing opens, so Enter on the dump never
         // reaches the dialog's default button.
         if (!m_pEdit) {

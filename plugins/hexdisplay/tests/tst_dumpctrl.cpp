@@ -98,6 +98,8 @@ private slots:
     void valueEditMoves_data();
     void valueEditMoves();
     void loadResetsView();
+    void disabledColours_data();
+    void disabledColours();
     void eventsWithoutLayout_data();
     void eventsWithoutLayout();
     void numEditTyping_data();
@@ -381,6 +383,43 @@ void TestDumpCtrl::loadResetsView()
     ctrl.SetDumpStyle(kHexDisplayStyle | DCS_WORDS, true);
     QCOMPARE(ctrl.Values(), 1500);
     QCOMPARE(ctrl.Top(), 0);
+}
+
+void TestDumpCtrl::disabledColours_data()
+{
+    QTest::addColumn<bool>("bEnabled");
+    QTest::newRow("enabled") << true;
+    QTest::newRow("disabled") << false;
+}
+
+void TestDumpCtrl::disabledColours()
+{
+    QFETCH(bool, bEnabled);
+    SShownDump dump(1000);
+    CPPDumpCtrl& ctrl = *dump.pDump;
+    QTest::mouseMove(&ctrl, dump.Cell(2, kHexArea));
+    QTest::mousePress(&ctrl, Qt::LeftButton, {}, dump.Cell(2, kHexArea));
+    QTest::mouseMove(&ctrl, dump.Cell(30, kHexArea));
+    QTest::mouseRelease(&ctrl, Qt::LeftButton, {}, dump.Cell(30, kHexArea));
+    ctrl.setEnabled(bEnabled);
+    const QImage image = ctrl.grab().toImage();
+    const QColor clrSelection(0, 255, 255);
+    const QColor clrAddress(0, 176, 0);
+    bool bSelectionSeen = false;
+    bool bAddressSeen = false;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor clr = image.pixelColor(x, y);
+            bSelectionSeen = bSelectionSeen || clr == clrSelection;
+            bAddressSeen = bAddressSeen || clr == clrAddress;
+        }
+    }
+    // Disabled: no selection band and every text in the disabled colour.
+    QCOMPARE(bSelectionSeen, bEnabled);
+    QCOMPARE(bAddressSeen, bEnabled);
+    // The header bar keeps its button face either way.
+    const QRect rcHeader = ctrl.GetAreaRect(-1, 1);
+    QCOMPARE(image.pixelColor(rcHeader.left() - 2, rcHeader.bottom()), ctrl.palette().color(QPalette::Button));
 }
 
 void TestDumpCtrl::eventsWithoutLayout_data()

@@ -104,6 +104,9 @@ void CPPDumpCtrl::LoadBytes(const char* pData, int nLength)
     m_nValues = m_layout.Values();
     if (m_nValues > 0)
         m_nSelStart = m_nSelEnd = m_nAnchor = 0;
+    // More values can widen the address column and so change the row width.
+    if (m_layout.IsLaidOut())
+        Relayout();
     UpdateScrollBar();
     update();
 }
@@ -120,6 +123,8 @@ void CPPDumpCtrl::SetDumpStyle(quint32 uStyle, bool bRedraw)
         m_nTop = 0;
     if (m_nValues > 0)
         m_nSelStart = m_nSelEnd = m_nAnchor = m_nTop;
+    if (m_layout.IsLaidOut())
+        Relayout();
     UpdateScrollBar();
     if (bRedraw)
         update();
@@ -206,7 +211,7 @@ void CPPDumpCtrl::paintEvent(QPaintEvent* pEvent)
 
     const int nOldTop = m_nTop;
     Relayout();
-    if (m_nTop != nOldTop)
+    if (m_nTop != nOldTop || m_scrollBar->maximum() != m_layout.ScrollMax())
         UpdateScrollBar();
     DrawHeader(dc, bDisabled);
     DrawCaptions(dc, bDisabled);

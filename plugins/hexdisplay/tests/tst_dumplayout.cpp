@@ -41,8 +41,6 @@ private slots:
     void rowWidth();
     void addressDigits_data();
     void addressDigits();
-    void valueCount_data();
-    void valueCount();
     void headerBoxes_data();
     void headerBoxes();
     void hitTest_data();
@@ -127,34 +125,6 @@ void TestDumpLayout::addressDigits()
     layout.SetStyle(kHexDisplayStyle);
     layout.SetDataBytes(nValues);
     QCOMPARE(layout.Digits(kKindAddr), nDigits);
-}
-
-void TestDumpLayout::valueCount_data()
-{
-    QTest::addColumn<quint32>("uStyle");
-    QTest::addColumn<int>("nBytes");
-    QTest::addColumn<int>("nValues");
-    QTest::addColumn<QList<int>>("lstDigits");
-    QTest::newRow("bytes") << quint32(0x3F) << 7 << 7 << QList<int>{4, 2, 3, 8, 3, 1};
-    QTest::newRow("words drop an odd last byte") << quint32(0x3F | DCS_WORDS) << 7 << 3 << QList<int>{4, 4, 5, 17, 6, 1};
-    QTest::newRow("words of an even count") << quint32(0x3F | DCS_WORDS) << 8 << 4 << QList<int>{4, 4, 5, 17, 6, 1};
-}
-
-void TestDumpLayout::valueCount()
-{
-    QFETCH(quint32, uStyle);
-    QFETCH(int, nBytes);
-    QFETCH(int, nValues);
-    QFETCH(QList<int>, lstDigits);
-    CDumpLayout layout;
-    layout.SetDataBytes(nBytes);
-    layout.SetStyle(uStyle);
-    QCOMPARE(layout.Values(), nValues);
-    for (int nKind = kFirstKind; nKind <= kLastKind; ++nKind)
-        QCOMPARE(layout.Digits(nKind), lstDigits.at(nKind - 1));
-    // Back to single bytes, every byte is a value again.
-    layout.SetStyle(uStyle & ~DCS_WORDS);
-    QCOMPARE(layout.Values(), nBytes);
 }
 
 void TestDumpLayout::headerBoxes_data()

@@ -53,6 +53,8 @@ public:
     int EditIndex() const { return m_nEditIndex; }
     int EditArea() const { return m_nEditArea; }
     CPPNumEdit* Edit() const { return m_pEdit; }
+    // The index whose value the header bar shows.
+    int HeaderIndex() const;
     const CDumpLayout& Layout() const { return m_layout; }
     QScrollBar* ScrollBar() const { return m_scrollBar; }
 
@@ -85,7 +87,6 @@ private:
     void DrawColumn(QPainter& dc, int nKind, bool bDisabled, int nPaintTop, int nPaintBottom);
     const QStaticText* CachedCell(int nKind, quint32 uValue);
     void ClearCellCache();
-    int HeaderIndex() const;
     QString CellText(int nKind, int nIndex) const;
     void RefreshHeaderValues();
 

@@ -98,6 +98,8 @@ private slots:
     void valueEditMoves_data();
     void valueEditMoves();
     void loadResetsView();
+    void headerFollowsMouse_data();
+    void headerFollowsMouse();
     void eventsWithoutLayout_data();
     void eventsWithoutLayout();
     void numEditTyping_data();
@@ -241,34 +243,40 @@ void TestDumpCtrl::dragSelect()
 
 void TestDumpCtrl::goToAddress_data()
 {
-    QTest::addColumn<int>("nRow");
+    QTest::addColumn<bool>("bFromEnd");
     QTest::addColumn<QString>("strTyped");
     QTest::addColumn<bool>("bInRange");
     QTest::addColumn<int>("nCaret");
 
     // 1000 values: three hexadecimal address digits, 0 to 3E7.
-    QTest::newRow("the last value") << 2 << "3E7" << true << 999;
-    QTest::newRow("lower case") << 2 << "1ff" << true << 0x1FF;
-    QTest::newRow("beyond the last value") << 2 << "3E8" << false << -1;
-    QTest::newRow("unchanged text only closes") << 2 << "" << true << -1;
+    QTest::newRow("the last value") << false << "3E7" << true << 999;
+    QTest::newRow("lower case") << false << "1ff" << true << 0x1FF;
+    QTest::newRow("back up from the end") << true << "005" << true << 5;
+    QTest::newRow("beyond the last value") << false << "3E8" << false << -1;
+    QTest::newRow("unchanged text only closes") << false << "" << true << -1;
 }
 
 void TestDumpCtrl::goToAddress()
 {
-    QFETCH(int, nRow);
+    QFETCH(bool, bFromEnd);
     QFETCH(QString, strTyped);
     QFETCH(bool, bInRange);
     QFETCH(int, nCaret);
     SShownDump dump(1000);
     CPPDumpCtrl& ctrl = *dump.pDump;
-    const int nRowFirst = nRow * dump.R();
+    if (bFromEnd) {
+        QTest::keyClick(&ctrl, Qt::Key_End, Qt::ControlModifier);
+        QVERIFY(ctrl.Top() > 0);
+    }
+    const int nCaretBefore = ctrl.SelStart();
+    const int nRowFirst = ctrl.Top() + 2 * dump.R();
     const QPoint ptAddress = dump.Cell(nRowFirst, kAddressArea);
     QTest::mouseMove(&ctrl, ptAddress);
     QTest::mouseDClick(&ctrl, Qt::LeftButton, {}, ptAddress);
     CPPNumEdit* pEdit = ctrl.Edit();
     QVERIFY(pEdit);
     QCOMPARE(pEdit->text(), QString::number(nRowFirst, 16).toUpper().rightJustified(3, QLatin1Char('0')));
-    QCOMPARE(ctrl.SelStart(), 0);
+    QCOMPARE(ctrl.SelStart(), nCaretBefore);
 
     if (!strTyped.isEmpty())
         QTest::keyClicks(pEdit, strTyped);
@@ -280,15 +288,18 @@ void TestDumpCtrl::goToAddress()
         QCOMPARE(ctrl.Edit(), pEdit);
         QTest::keyClick(pEdit, Qt::Key_Escape);
         QVERIFY(!ctrl.Edit());
-        QCOMPARE(ctrl.SelStart(), 0);
+        QCOMPARE(ctrl.SelStart(), nCaretBefore);
         return;
     }
     QVERIFY(!ctrl.Edit());
-    QCOMPARE(ctrl.SelStart(), nCaret < 0 ? 0 : nCaret);
+    QCOMPARE(ctrl.SelStart(), nCaret < 0 ? nCaretBefore : nCaret);
     if (nCaret >= 0) {
-        // Moving down, the target's row becomes the bottom row.
+        // Moving down, the target's row becomes the bottom row; up, the top row.
         QVERIFY(ctrl.Top() <= nCaret && nCaret < ctrl.Top() + dump.P());
-        QVERIFY(nCaret >= ctrl.Top() + dump.P() - dump.R());
+        if (bFromEnd)
+            QCOMPARE(ctrl.Top(), nCaret - nCaret % dump.R());
+        else
+            QVERIFY(nCaret >= ctrl.Top() + dump.P() - dump.R());
     }
 }
 
@@ -389,6 +400,51 @@ void TestDumpCtrl::loadResetsView()
     ctrl.SetDumpStyle(kHexDisplayStyle | DCS_WORDS, true);
     QCOMPARE(ctrl.Values(), 1500);
     QCOMPARE(ctrl.Top(), 0);
+}
+
+void TestDumpCtrl::headerFollowsMouse_data()
+{
+    QTest::addColumn<QString>("strWhere");
+    QTest::addColumn<int>("nShown");
+    // The caret is on 7.
+    QTest::newRow("over a hex value") << "hex" << 40;
+    QTest::newRow("over a character") << "ascii" << 40;
+    QTest::newRow("over the address: its row") << "address" << 33;
+    QTest::newRow("over the header bar") << "header" << 7;
+    QTest::newRow("over the caption row") << "caption" << 7;
+    QTest::newRow("outside the window") << "leave" << 7;
+}
+
+void TestDumpCtrl::headerFollowsMouse()
+{
+    QFETCH(QString, strWhere);
+    QFETCH(int, nShown);
+    SShownDump dump(1000);
+    CPPDumpCtrl& ctrl = *dump.pDump;
+    QVERIFY(dump.R() > 7 && 40 % dump.R() > 0);
+    dump.SetCaret(7);
+    const int nAddressRow = 40 - 40 % dump.R();
+    if (strWhere == QLatin1String("address"))
+        nShown = nAddressRow;
+    QTest::mouseMove(&ctrl, dump.Cell(40, kHexArea));
+    QPoint pt;
+    if (strWhere == QLatin1String("hex"))
+        pt = dump.Cell(40, kHexArea);
+    else if (strWhere == QLatin1String("ascii"))
+        pt = dump.Cell(40, kAsciiArea);
+    else if (strWhere == QLatin1String("address"))
+        pt = dump.Cell(nAddressRow, kAddressArea);
+    else if (strWhere == QLatin1String("header"))
+        pt = ctrl.GetAreaRect(-1, 2).center();
+    else if (strWhere == QLatin1String("caption"))
+        pt = QPoint(dump.Cell(0, kHexArea).x(), ctrl.Layout().CaptionTop() + 2);
+    if (strWhere == QLatin1String("leave")) {
+        QEvent ev(QEvent::Leave);
+        QApplication::sendEvent(&ctrl, &ev);
+    } else {
+        QTest::mouseMove(&ctrl, pt);
+    }
+    QCOMPARE(ctrl.HeaderIndex(), nShown);
 }
 
 void TestDumpCtrl::eventsWithoutLayout_data()

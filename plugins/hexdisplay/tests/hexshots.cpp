@@ -60,6 +60,21 @@ int main(int nArgc, char** ppArgv)
                                                                                  : QStringLiteral("small"));
             dlg.grab().save(strFile);
             qInfo("%s", qPrintable(strFile));
+            if (bLarge || strName != QLatin1String("binary"))
+                continue;
+            // The go-to-address edit open on the third row, with an index too large.
+            const QPoint ptAddress = pDump->GetAreaRect(2 * pDump->Layout().PerRow(), 17).center();
+            QTest::mouseMove(pDump, ptAddress);
+            QTest::mouseDClick(pDump, Qt::LeftButton, {}, ptAddress);
+            QApplication::processEvents();
+            const QString strEdit = QStringLiteral("%1/hexdisplay-%2-address-edit.png").arg(strFolder, strLang);
+            dlg.grab().save(strEdit);
+            if (QWidget* pEdit = pDump->findChild<QWidget*>(QStringLiteral("1"))) {
+                QTest::keyClicks(pEdit, QStringLiteral("FFF"));
+                QApplication::processEvents();
+                dlg.grab().save(QStringLiteral("%1/hexdisplay-%2-address-edit-bad.png").arg(strFolder, strLang));
+            }
+            qInfo("%s", qPrintable(strEdit));
         }
     }
     return 0;

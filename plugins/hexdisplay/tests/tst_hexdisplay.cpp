@@ -105,7 +105,8 @@ private slots:
     void saveAs_data();
     void saveAs();
     void saveWithoutAnswer();
-    void saveToUncreatableFile();
+    void saveFailures_data();
+    void saveFailures();
     void plugInFromSimulator_data();
     void plugInFromSimulator();
     void plugInWindowLifetime();
@@ -233,12 +234,28 @@ void TestHexDisplay::saveWithoutAnswer()
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("never.txt"))));
 }
 
-void TestHexDisplay::saveToUncreatableFile()
+void TestHexDisplay::saveFailures_data()
 {
+    QTest::addColumn<QString>("strPath");
+    QTest::addColumn<int>("nResult");
+    QTest::newRow("folder missing") << m_dir.filePath(QStringLiteral("no/such/folder/x.txt"))
+                                    << int(CHexDisplayDlg::kNotCreated);
+    // A device that takes the open but refuses every byte: a full disk.
+    QTest::newRow("disk full") << "/dev/full" << int(CHexDisplayDlg::kWriteFailed);
+}
+
+void TestHexDisplay::saveFailures()
+{
+    QFETCH(QString, strPath);
+    QFETCH(int, nResult);
+    if (strPath.startsWith(QLatin1String("/dev/")) && !QFile::exists(strPath))
+        QSKIP("no such device here");
     CHexDisplayDlg dlg;
     const QByteArray baAnswer("#15HELLO\n");
     dlg.LoadAnswer(baAnswer.constData(), baAnswer.size());
-    QCOMPARE(dlg.SaveToFile(m_dir.filePath(QStringLiteral("no/such/folder/x.txt"))), CHexDisplayDlg::kNotCreated);
+    QString strError;
+    QCOMPARE(int(dlg.SaveToFile(strPath, &strError)), nResult);
+    QCOMPARE(strError.isEmpty(), nResult != CHexDisplayDlg::kWriteFailed);
 }
 
 void TestHexDisplay::plugInFromSimulator_data()

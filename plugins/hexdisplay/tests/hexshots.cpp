@@ -77,5 +77,20 @@ int main(int nArgc, char** ppArgv)
             qInfo("%s", qPrintable(strEdit));
         }
     }
+    // The control on its own with every column, header box and two-byte values.
+    const QByteArray baBinary2 = BinaryAnswer();
+    CPPDumpCtrl dump;
+    dump.SetPlaceholder(QLatin1Char('.'));
+    dump.SetDumpStyle(0x7F3F3F & ~0x080000u, true);
+    dump.LoadBytes(baBinary2.constData(), baBinary2.size());
+    dump.resize(1100, 360);
+    dump.show();
+    if (!QTest::qWaitForWindowExposed(&dump))
+        qWarning("dump not exposed");
+    QTest::mouseMove(&dump, dump.GetAreaRect(5, 19).center());
+    QApplication::processEvents();
+    const QString strAll = QStringLiteral("%1/hexdisplay-%2-every-column.png").arg(strFolder, strLang);
+    dump.grab().save(strAll);
+    qInfo("%s", qPrintable(strAll));
     return 0;
 }

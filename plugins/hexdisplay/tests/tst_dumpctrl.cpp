@@ -451,16 +451,19 @@ void TestDumpCtrl::eventsWithoutLayout_data()
 {
     QTest::addColumn<bool>("bShown");
     QTest::addColumn<int>("nWidth");
-    QTest::newRow("never painted") << false << 420;
-    QTest::newRow("too narrow for one value") << true << 60;
-    QTest::newRow("no height") << true << 0;
+    QTest::addColumn<int>("nBytes");
+    QTest::newRow("never painted") << false << 420 << 100;
+    QTest::newRow("too narrow for one value") << true << 60 << 100;
+    QTest::newRow("no height") << true << 0 << 100;
+    QTest::newRow("empty dump") << true << 420 << 0;
 }
 
 void TestDumpCtrl::eventsWithoutLayout()
 {
     QFETCH(bool, bShown);
     QFETCH(int, nWidth);
-    const QByteArray baData = Bytes(100);
+    QFETCH(int, nBytes);
+    const QByteArray baData = Bytes(nBytes);
     CPPDumpCtrl ctrl;
     ctrl.SetDumpStyle(kHexDisplayStyle, true);
     ctrl.LoadBytes(baData.constData(), baData.size());
@@ -480,6 +483,16 @@ void TestDumpCtrl::eventsWithoutLayout()
         QWheelEvent ev(pt, ctrl.mapToGlobal(pt), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
                        Qt::NoScrollPhase, false);
         QApplication::sendEvent(&ctrl, &ev);
+    }
+    const QPoint ptAddrBox = ctrl.GetAreaRect(-1, 1).center();
+    QTest::mouseMove(&ctrl, ptAddrBox);
+    QTest::mouseDClick(&ctrl, Qt::LeftButton, {}, ptAddrBox);
+    // An empty dump has nothing to go to or edit, and nothing moves.
+    if (nBytes == 0) {
+        QVERIFY(!ctrl.Edit());
+        QCOMPARE(ctrl.SelStart(), 0);
+        QCOMPARE(ctrl.Top(), 0);
+        return;
     }
     QVERIFY(ctrl.SelStart() >= 0 && ctrl.SelStart() < ctrl.Values());
     QVERIFY(ctrl.Top() >= 0 && ctrl.Top() < ctrl.Values());

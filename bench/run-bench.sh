@@ -7,6 +7,7 @@
 #   VELQ_BENCH_BUILD=DIR ...      use another build directory
 #   VELQ_BENCH_COUNT=N ...        round trips per *IDN? measurement (default 20000)
 #   VELQ_BENCH_BYTES=N ...        size of the bulk block (default 64 MiB)
+#   bench/run-bench.sh hexdump    only the hex display's figures (open time, repaint)
 #
 # To add a transport: write a measure_* function that prints one number (the rate)
 # and add a "report" line for it at the bottom.
@@ -21,6 +22,18 @@ PYTHON=/usr/bin/python3
 if [ ! -f "$BUILD/build.ninja" ]; then
   cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 fi
+
+# The hex display: opening an answer and repainting the dump, no instrument needed.
+run_hexdump() {
+  cmake --build "$BUILD" --target hexdumpbench -j2 >/dev/null
+  echo "Hex display (VelqHexDisplay): opening answers, repaints are the mean of 50"
+  "$BUILD/bin/hexdumpbench" 2>/dev/null | sed -n 's/^RESULT \([0-9.]*\) \([a-z]*\) \(.*\)/  \3: \1 \2/p; s/^INFO /    /p'
+}
+if [ "${1:-}" = hexdump ]; then
+  run_hexdump
+  exit 0
+fi
+
 cmake --build "$BUILD" --target velqsim visa velqbench -j2 >/dev/null
 
 SIM_OUT="$(mktemp)"
@@ -178,6 +191,8 @@ report "PyVISA + pyvisa-py" "$VXI11_IDN" "$PYVISA_PY_VXI11_IDN" "rt/s" ">= 5x"
 echo "Bulk read of $BYTES bytes (TEST:BLOCk?) over VXI-11"
 printf '  %-44s %12s %-6s\n' "viRead, doubling buffer, later reads (ours)" "${VXI11_BULK:-n/a}" "MiB/s"
 report "libvelqvisa over SOCKET" "$VXI11_BULK" "$OURS_BULK" "MiB/s" "for comparison"
+
+run_hexdump
 
 # The waveform plug-in: time to the first plot and per zoom/pan redraw, offscreen.
 cmake --build "$BUILD" --target VelqWaveform velqwavebench -j2 >/dev/null

@@ -5,6 +5,8 @@
 #include "NySysErrorDlg.h"
 #include "VelquistDlg.h"
 
+#include <QStringList>
+
 #include <limits>
 #include <vector>
 
@@ -25,11 +27,11 @@ CErrorQueueReadout::CErrorQueueReadout(CVelquistDlg& dlg)
 
 int CErrorQueueReadout::Start()
 {
-    m_result = SResult();
     const bool bCR = m_dlg.m_bAppendCR != 0;
     const bool bLF = m_dlg.m_bAppendLF != 0;
     return m_dlg.StartTaskWorker(
         [this, bCR, bLF] {
+            m_result = SResult();
             if (CInstrumentVISA* pInstrument = m_dlg.GetInstrument())
                 m_result = ReadQueue(*pInstrument, bCR, bLF, kMaxAnswers);
         },
@@ -97,6 +99,9 @@ long long CErrorQueueReadout::LeadingCode(const QByteArray& baAnswer)
 
 void CErrorQueueReadout::ShowResult()
 {
+    // The window may have been closed while the readout ran.
+    if (!m_dlg.isVisible())
+        return;
     CNySysErrorDlg dlg(&m_dlg);
     dlg.SetErrorColor(m_result.bAnyError);
     dlg.m_strErrors = m_result.strText;

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -41,7 +42,8 @@ QString CFileUpload::DataCommand(const QString& strName, qint64 nSize)
 
 void CFileUpload::UploadFile()
 {
-    QFileDialog dlgOpen(&m_dlg, QString(), QString(), tr("All Files (*.*)"));
+    // "*", not "*.*": most files here have no dot in their names.
+    QFileDialog dlgOpen(&m_dlg, QString(), QString(), tr("All Files (*)"));
     dlgOpen.setAcceptMode(QFileDialog::AcceptOpen);
     dlgOpen.setFileMode(QFileDialog::ExistingFile);
     if (dlgOpen.exec() != QDialog::Accepted || dlgOpen.selectedFiles().isEmpty())

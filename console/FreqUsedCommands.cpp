@@ -5,6 +5,8 @@
 
 #include <QPushButton>
 
+#include <iterator>
+
 namespace {
 
 enum class EAction { Write, Automatic, ErrorQueue };

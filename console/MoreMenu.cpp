@@ -142,7 +142,7 @@ void CMoreMenu::RemoveCurrentCommand()
 
 void CMoreMenu::ImportCommands()
 {
-    QFileDialog dlgOpen(&m_dlg, QString(), QString(), tr("Text file(*.txt);;All files(*.*)"));
+    QFileDialog dlgOpen(&m_dlg, QString(), QString(), tr("Text file(*.txt);;All files(*)"));
     dlgOpen.setAcceptMode(QFileDialog::AcceptOpen);
     dlgOpen.setFileMode(QFileDialog::ExistingFile);
     dlgOpen.setDefaultSuffix(QStringLiteral("txt"));
@@ -163,7 +163,7 @@ void CMoreMenu::ExportCommands()
 {
     const QString strName =
         QStringLiteral("velqlog-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
-    QFileDialog dlgSave(&m_dlg, QString(), strName, tr("Text file(*.txt);;All files(*.*)"));
+    QFileDialog dlgSave(&m_dlg, QString(), strName, tr("Text file(*.txt);;All files(*)"));
     dlgSave.setAcceptMode(QFileDialog::AcceptSave);
     dlgSave.setFileMode(QFileDialog::AnyFile);
     dlgSave.setDefaultSuffix(QStringLiteral("txt"));

@@ -194,15 +194,15 @@
         <translation>帮助</translation>
     </message>
     <message>
-        <source>Text file(*.txt);;All files(*.*)</source>
-        <translation>文本文件(*.txt);;所有文件(*.*)</translation>
+        <source>Text file(*.txt);;All files(*)</source>
+        <translation>文本文件(*.txt);;所有文件(*)</translation>
     </message>
 </context>
 <context>
     <name>CFileUpload</name>
     <message>
-        <source>All Files (*.*)</source>
-        <translation>所有文件 (*.*)</translation>
+        <source>All Files (*)</source>
+        <translation>所有文件 (*)</translation>
     </message>
     <message>
         <source>The file is too large to upload: the message would reach 2 GiB.</source>

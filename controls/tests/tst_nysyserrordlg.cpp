@@ -4,8 +4,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
-#include <QPushButton>
-#include <QScrollBar>
 #include <QtTest>
 
 class TestNySysErrorDlg : public QObject
@@ -18,9 +16,6 @@ private slots:
     void userCannotChangeOrClose_data();
     void userCannotChangeOrClose();
     void copyStillWorks();
-    void longTextScrolls();
-    void okEndsDialog_data();
-    void okEndsDialog();
 
 private:
     // Shown modelessly: the checks run while the dialog is up.
@@ -111,42 +106,6 @@ void TestNySysErrorDlg::copyStillWorks()
     QTest::keyClick(&edit, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(&edit, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("-222,\"Data out of range\""));
-}
-
-void TestNySysErrorDlg::longTextScrolls()
-{
-    QStringList lstLines;
-    for (int i = 0; i < 200; ++i)
-        lstLines << QStringLiteral("-300,\"Device-specific error\" %1").arg(i);
-    auto pDlg = Shown(lstLines.join(QLatin1Char('\n')));
-    CNyEdit& edit = pDlg->ErrorBox();
-    QScrollBar* pBar = edit.verticalScrollBar();
-    QVERIFY(pBar->maximum() > 0);
-    pBar->setValue(pBar->maximum());
-    QVERIFY(edit.cursorForPosition(QPoint(2, 2)).blockNumber() > 100);
-    QCOMPARE(edit.document()->blockCount(), 200);
-}
-
-void TestNySysErrorDlg::okEndsDialog_data()
-{
-    QTest::addColumn<bool>("bKey");
-    QTest::newRow("OK clicked") << false;
-    QTest::newRow("Enter") << true;
-}
-
-void TestNySysErrorDlg::okEndsDialog()
-{
-    QFETCH(bool, bKey);
-    CNySysErrorDlg dlg;
-    dlg.m_strErrors = QString();
-    QTimer::singleShot(0, &dlg, [&dlg, bKey] {
-        QCOMPARE(dlg.ErrorBox().toPlainText(), QString());
-        if (bKey)
-            QTest::keyClick(&dlg, Qt::Key_Return);
-        else
-            QTest::mouseClick(dlg.findChild<QPushButton*>(QStringLiteral("m_btnOk")), Qt::LeftButton);
-    });
-    QCOMPARE(dlg.exec(), int(QDialog::Accepted));
 }
 
 QTEST_MAIN(TestNySysErrorDlg)

@@ -33,11 +33,17 @@ QByteArray CFileUpload::BlockHeader(qint64 nSize)
     return '#' + QByteArray::number(baSize.size()) + baSize;
 }
 
+QString CFileUpload::QuotedName(const QString& strName)
+{
+    // Inside a quoted string the quote character is written twice.
+    return QString(strName).replace(QLatin1Char('\''), QLatin1String("''"));
+}
+
 QString CFileUpload::DataCommand(const QString& strName, qint64 nSize)
 {
     // The quote closes the name before the block: a quote byte in the data
     // cannot end a string that the data is not part of.
-    return QStringLiteral("MMEM:DATA '%1',%2").arg(strName, QString::fromLatin1(BlockHeader(nSize)));
+    return QStringLiteral("MMEM:DATA '%1',%2").arg(QuotedName(strName), QString::fromLatin1(BlockHeader(nSize)));
 }
 
 void CFileUpload::UploadFile()
@@ -69,7 +75,7 @@ void CFileUpload::UploadFile()
     const bool bCR = m_dlg.m_bAppendCR != 0;
     const bool bLF = m_dlg.m_bAppendLF != 0;
     std::vector<char> vecName;
-    const QString strNameCommand = QStringLiteral("MMEM:NAME 'C:\\Temp\\%1'").arg(strName);
+    const QString strNameCommand = QStringLiteral("MMEM:NAME 'C:\\Temp\\%1'").arg(QuotedName(strName));
     if (!pInstrument || !CCommandCodec::ToLatin1(strNameCommand, vecName))
         return;
 

@@ -19,6 +19,8 @@ public:
 
     // "#<digits><size>": the IEEE 488.2 definite-length block header.
     static QByteArray BlockHeader(qint64 nSize);
+    // strName as the text of a quoted SCPI string.
+    static QString QuotedName(const QString& strName);
     // The data message without the file's bytes: MMEM:DATA 'name',#<n><size>.
     static QString DataCommand(const QString& strName, qint64 nSize);
 

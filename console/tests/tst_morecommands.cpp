@@ -470,6 +470,7 @@ void TestMoreCommands::upload_data()
     QTest::newRow("apostrophes and line feeds") << "SOCKET" << false << true << "setup.dat" << baBinary << "#212";
     QTest::newRow("name beyond ASCII") << "SOCKET" << false << true << QString::fromUtf8("messwert-\u00e4.bin")
                                        << QByteArray("12345") << "#15";
+    QTest::newRow("apostrophe in the name") << "SOCKET" << false << true << "it's.dat" << QByteArray("12345") << "#15";
     QTest::newRow("HiSLIP, no line end") << "HISLIP" << false << false << "setup.dat" << baBinary << "#212";
 }
 
@@ -483,6 +484,7 @@ void TestMoreCommands::upload()
     QFETCH(QString, strHeader);
 
     const QString strPath = m_dir.filePath(strName);
+    const QString strQuoted = QString(strName).replace(QLatin1Char('\''), QStringLiteral("''"));
     QFile file(strPath);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(baContent);
@@ -495,14 +497,14 @@ void TestMoreCommands::upload()
         CModalAnswerer answerer;
         answerer.m_strSaveAs = strPath;
         Menu(*pDlg).OnMoreMenu(CMoreMenu::EEntry::UploadFile);
-        const QString strData = QStringLiteral("MMEM:DATA '%1',%2").arg(strName, strHeader);
+        const QString strData = QStringLiteral("MMEM:DATA '%1',%2").arg(strQuoted, strHeader);
         QCOMPARE(answerer.m_lstTexts, QStringList{strData});
     }
     QCOMPARE(HistoryLines(*pDlg),
              QStringList{QStringLiteral(">>> # Info: Successfully to write the command & file to the instrument!")});
 
     const QByteArray baEnd = Terminators(bCR, bLF);
-    const QByteArray baName = strName.toLatin1();
+    const QByteArray baName = strQuoted.toLatin1();
     const QStringList lstSent{
         Escaped("MMEM:NAME 'C:\\Temp\\" + baName + "'" + baEnd),
         Escaped("MMEM:DATA '" + baName + "'," + strHeader.toLatin1() + baContent + baEnd)};
@@ -510,7 +512,7 @@ void TestMoreCommands::upload()
 
     // What the instrument stored is the file, byte for byte.
     pDlg->ClearHistory();
-    RunQuery(*pDlg, QStringLiteral("MMEM:DATA? '%1'").arg(strName));
+    RunQuery(*pDlg, QStringLiteral("MMEM:DATA? '%1'").arg(strQuoted));
     const QByteArray baReply(pDlg->GetReplyBuffer().data(), int(pDlg->GetReplyLength()));
     QCOMPARE(baReply, strHeader.toLatin1() + baContent + '\n');
     RunQuery(*pDlg, QStringLiteral("SYST:ERR?"));

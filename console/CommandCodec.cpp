@@ -54,7 +54,7 @@ bool CCommandCodec::IsQuery(const QString& strCommand)
 
 bool CCommandCodec::ToLatin1(const QString& strText, std::vector<char>& vecBuffer)
 {
-    const std::size_t uNeeded = std::size_t(strText.size()) + 3;
+    const std::size_t uNeeded = std::size_t(strText.size()) + 4;
     if (vecBuffer.size() < uNeeded)
         vecBuffer.resize(uNeeded);
     const QChar* pChars = strText.constData();
@@ -92,4 +92,65 @@ QString CCommandCodec::WidenAnswer(const char* pData, std::size_t uLength, int n
     const void* pZero = std::memchr(pData, 0, uScan);
     const std::size_t uText = pZero ? std::size_t(static_cast<const char*>(pZero) - pData) : uScan;
     return QString::fromLatin1(pData, qsizetype(uText));
+}
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at p (shortest form, no
+// surrogates, at most U+10FFFF), 0 when there is none.
+int Utf8SequenceLength(const unsigned char* p, const unsigned char* pEnd)
+{
+    const unsigned char c = p[0];
+    if (c < 0x80)
+        return 1;
+    int nLength = 0;
+    unsigned char uMin = 0x80;
+    unsigned char uMax = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        nLength = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        nLength = 3;
+        if (c == 0xE0)
+            uMin = 0xA0;
+        else if (c == 0xED)
+            uMax = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        nLength = 4;
+        if (c == 0xF0)
+            uMin = 0x90;
+        else if (c == 0xF4)
+            uMax = 0x8F;
+    } else {
+        return 0;
+    }
+    if (pEnd - p < nLength)
+        return 0;
+    if (p[1] < uMin || p[1] > uMax)
+        return 0;
+    for (int n = 2; n < nLength; ++n) {
+        if (p[n] < 0x80 || p[n] > 0xBF)
+            return 0;
+    }
+    return nLength;
+}
+
+} // namespace
+
+QString CCommandCodec::DecodeUtf8OrLatin1(const QByteArray& baBytes)
+{
+    QString strText;
+    strText.reserve(baBytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(baBytes.constData());
+    const auto* pEnd = p + baBytes.size();
+    while (p < pEnd) {
+        const int nLength = Utf8SequenceLength(p, pEnd);
+        if (nLength <= 1) {
+            strText += QChar(char16_t(*p));
+            ++p;
+        } else {
+            strText += QString::fromUtf8(reinterpret_cast<const char*>(p), nLength);
+            p += nLength;
+        }
+    }
+    return strText;
 }

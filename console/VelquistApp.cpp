@@ -112,7 +112,11 @@ bool CVelquistApp::ApplyCommandLine(CVelquistDlg& dlg, const QStringList& lstArg
     if (!parser.HasSwitch(QStringLiteral("VISA")) || !parser.HasSwitch(QStringLiteral("Timeout")))
         return false;
     dlg.m_strResource = parser.GetSwitchValue(QStringLiteral("VISA")).value_or(QString());
-    dlg.m_nTimeOut = LeadingInt(parser.GetSwitchValue(QStringLiteral("Timeout")).value_or(QString()));
+    // A time-out the field would refuse keeps the default instead, or every
+    // keystroke in the command box would complain about it.
+    const int nTimeOut = LeadingInt(parser.GetSwitchValue(QStringLiteral("Timeout")).value_or(QString()));
+    if (nTimeOut >= CVelquistDlg::kMinTimeOutMs && nTimeOut <= CVelquistDlg::kMaxTimeOutMs)
+        dlg.m_nTimeOut = nTimeOut;
     dlg.m_strCommand = QStringLiteral("*IDN?");
     dlg.m_bUseSettings = 0;
     return true;

@@ -6,11 +6,16 @@
 #include "CmdListDlg.h"
 #include "CommandCodec.h"
 #include "ConsoleSettings.h"
+#include "ErrorQueueReadout.h"
+#include "FileUpload.h"
+#include "FreqUsedCommands.h"
+#include "HelpDocument.h"
 #include "HistoryArchive.h"
 #include "HistoryCombo.h"
 #include "HistoryLocation.h"
 #include "HyperLink.h"
 #include "InstrumentVISA.h"
+#include "MoreMenu.h"
 #include "PlugInHost.h"
 #include "StringTable.h"
 #include "VelquistApp.h"
@@ -104,6 +109,14 @@ CVelquistDlg::CVelquistDlg(QWidget* pParent)
 
     PlaceControls();
     ApplyLanguageLayout();
+
+    m_pHelp = new CHelpDocument(*this);
+    m_pFileUpload = new CFileUpload(*this);
+    m_pErrorReadout = new CErrorQueueReadout(*this);
+    m_pFreqUsed = new CFreqUsedCommands(*this, *m_pErrorReadout,
+                                        {m_pUi->m_btnGoToLocal, m_pUi->m_btnRemote, m_pUi->m_btnIdn, m_pUi->m_btnStb,
+                                         m_pUi->m_btnOpt, m_pUi->m_btnCls, m_pUi->m_btnRst, m_pUi->m_btnSystErr});
+    m_pMoreMenu = new CMoreMenu(*this, *m_pUi->m_cbCommand, *m_pUi->m_btnMore, *m_pHelp, *m_pFileUpload);
 }
 
 CVelquistDlg::~CVelquistDlg()
@@ -304,7 +317,10 @@ void CVelquistDlg::LoadSettings()
     const std::unique_ptr<QSettings> pSettings = OpenSettings();
     QSettings& settings = *pSettings;
     settings.beginGroup(QLatin1String(kSettingsGroup));
-    m_nTimeOut = ReadInt(settings, kKeyTimeOut, kDefaultTimeOutMs);
+    // A stored value the field would refuse never reaches it: every later
+    // exchange of the control values would complain about it.
+    const int nTimeOut = ReadInt(settings, kKeyTimeOut, kDefaultTimeOutMs);
+    m_nTimeOut = nTimeOut >= kMinTimeOutMs && nTimeOut <= kMaxTimeOutMs ? nTimeOut : kDefaultTimeOutMs;
     m_bOpcTerminate = ReadInt(settings, kKeyOpc, 0);
     m_bEoi = ReadInt(settings, kKeyEoi, 0);
     m_bAppendLF = ReadInt(settings, kKeyNewLine, 0);

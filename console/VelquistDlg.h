@@ -15,9 +15,14 @@
 #include <vector>
 
 class CCmdListDlg;
+class CErrorQueueReadout;
+class CFileUpload;
+class CFreqUsedCommands;
+class CHelpDocument;
 class CHistoryCombo;
 class CHyperLink;
 class CInstrumentVISA;
+class CMoreMenu;
 class CPlugInHost;
 class QThread;
 class QTime;
@@ -73,6 +78,9 @@ public:
     int RunCommandList(const QStringList& lstCommands);
     void WaitForWorker();
     bool IsWorkerRunning() const;
+    // Runs fnTask on the worker as a single read runs (controls disabled, no
+    // Stop); fnDone follows on the window's thread once the controls are back.
+    int StartTaskWorker(const std::function<void()>& fnTask, const std::function<void()>& fnDone);
 
     // Session history pane. Safe to call from the worker thread: the work is
     // carried out on the window's thread.
@@ -154,6 +162,7 @@ private:
     int ReadAt(std::size_t uOffset, std::size_t uCount, int& nStatus);
     void StartWorker(const std::function<void()>& fnWork);
     void ReadWorker();
+    void TaskWorker(const std::function<void()>& fnTask, const std::function<void()>& fnDone);
     void CommandListWorker();
     void FinishWorker();
     void ReportRunStatus(int nAll, int nSuccess, int nFailed);
@@ -178,4 +187,11 @@ private:
     // Auto-reset: the worker reads and clears it between commands.
     std::atomic<bool> m_evStop{false};
     QTimer m_tmProgress;
+
+    // Capabilities of the window, each its own class; owned as children.
+    CHelpDocument* m_pHelp = nullptr;
+    CFileUpload* m_pFileUpload = nullptr;
+    CErrorQueueReadout* m_pErrorReadout = nullptr;
+    CFreqUsedCommands* m_pFreqUsed = nullptr;
+    CMoreMenu* m_pMoreMenu = nullptr;
 };

@@ -189,17 +189,38 @@ void CVelquistDlg::FinishWorker()
 
 void CVelquistDlg::ReadWorker()
 {
+    TaskWorker(
+        [this] {
+            if (ReadReply())
+                AppendAnswer();
+            else
+                AppendHistory(QLatin1String(kReadError), kIncoming, 1);
+        },
+        nullptr);
+}
+
+int CVelquistDlg::StartTaskWorker(const std::function<void()>& fnTask, const std::function<void()>& fnDone)
+{
+    if (IsWorkerRunning())
+        return 0;
+    StartWorker([this, fnTask, fnDone] { TaskWorker(fnTask, fnDone); });
+    return IsWorkerRunning() ? 1 : 0;
+}
+
+void CVelquistDlg::TaskWorker(const std::function<void()>& fnTask, const std::function<void()>& fnDone)
+{
     if (m_pInstrument) {
         RunOnUiThread([this] {
             EnableForWorker(false);
             m_tmProgress.start();
             m_pUi->m_btnStop->hide();
         });
-        if (ReadReply())
-            AppendAnswer();
-        else
-            AppendHistory(QLatin1String(kReadError), kIncoming, 1);
+        fnTask();
         FinishWorker();
+        // Queued, not waited for: fnDone may open a modal dialog, and the
+        // worker must be gone before anything else can start.
+        if (fnDone)
+            QMetaObject::invokeMethod(this, fnDone, Qt::QueuedConnection);
     } else {
         RunOnUiThread([this] { EnableForWorker(true); });
     }
@@ -212,6 +233,9 @@ int CVelquistDlg::RunCommandList(const QStringList& lstCommands)
     if (IsWorkerRunning() || lstCommands.isEmpty())
         return 0;
     m_saRunList = lstCommands;
+    // A Stop pressed in the moment the button shows at the start of a
+    // single read is meant for nothing that runs now.
+    m_evStop.store(false);
     StartWorker([this] { CommandListWorker(); });
     return IsWorkerRunning() ? 1 : 0;
 }

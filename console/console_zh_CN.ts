@@ -139,4 +139,81 @@
         <translation>文本文件(*.txt);;所有文件(*.*)</translation>
     </message>
 </context>
+<context>
+    <name>CMoreMenu</name>
+    <message>
+        <source>Cleare Command History</source>
+        <translation>清空指令记录</translation>
+    </message>
+    <message>
+        <source>Remove Current Command</source>
+        <translation>删除当前指令</translation>
+    </message>
+    <message>
+        <source>Command Import</source>
+        <translation>导入指令</translation>
+    </message>
+    <message>
+        <source>Command Export</source>
+        <translation>导出指令</translation>
+    </message>
+    <message>
+        <source>Write and Read</source>
+        <translation>写入指令读取数据</translation>
+    </message>
+    <message>
+        <source>File Operations</source>
+        <translation>文件操作</translation>
+    </message>
+    <message>
+        <source>Upload File...</source>
+        <translation>仪器文件上传</translation>
+    </message>
+    <message>
+        <source>Output Save As...</source>
+        <translation>输出历史保存为...</translation>
+    </message>
+    <message>
+        <source>Output Clear</source>
+        <translation>清空输出历史</translation>
+    </message>
+    <message>
+        <source>Languages</source>
+        <translation>语言</translation>
+    </message>
+    <message>
+        <source>Chinese</source>
+        <translation>中文(简体)</translation>
+    </message>
+    <message>
+        <source>Default Settings</source>
+        <translation>默认设置</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>帮助</translation>
+    </message>
+    <message>
+        <source>Text file(*.txt);;All files(*)</source>
+        <translation>文本文件(*.txt);;所有文件(*)</translation>
+    </message>
+</context>
+<context>
+    <name>CFileUpload</name>
+    <message>
+        <source>All Files (*)</source>
+        <translation>所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>The file is too large to upload: the message would reach 2 GiB.</source>
+        <translation>文件过大, 无法上传: 消息将达到 2 GiB。</translation>
+    </message>
+</context>
+<context>
+    <name>CErrorQueueReadout</name>
+    <message>
+        <source>Stopped after %1 answers: the instrument&apos;s error queue never reported 0.</source>
+        <translation>读取 %1 条应答后停止: 仪器的错误队列始终未报告 0。</translation>
+    </message>
+</context>
 </TS>

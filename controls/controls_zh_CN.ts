@@ -238,4 +238,19 @@ Would you like to save the previous records?
         <translation>文件类型:</translation>
     </message>
 </context>
+<context>
+    <name>CNySysErrorDlg</name>
+    <message>
+        <source>Errors</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source> System Errors </source>
+        <translation> 所有错误信息 </translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+</context>
 </TS>

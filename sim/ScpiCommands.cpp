@@ -71,6 +71,7 @@ void CScpiEngine::RegisterCommon()
             return;
         e.m_uEsr = 0;
         e.m_lstErrors.clear();
+        e.m_bEndlessErrors = false;
     });
     // Nothing here runs in the background, so operations are always complete.
     Register("*OPC", [](CScpiEngine& e, SContext& ctx) {
@@ -138,6 +139,10 @@ void CScpiEngine::RegisterSystem()
     Register("SYSTem:ERRor[:NEXT]?", [](CScpiEngine& e, SContext& ctx) {
         if (!e.ExpectParams(ctx, 0, 0))
             return;
+        if (e.m_bEndlessErrors) {
+            ctx.Answer("-300," + Quoted(ErrorText(-300)));
+            return;
+        }
         if (e.m_lstErrors.empty()) {
             ctx.Answer("0,\"No error\"");
             return;
@@ -323,6 +328,12 @@ void CScpiEngine::RegisterTest()
     Register("TEST:DELay?", [](CScpiEngine& e, SContext& ctx) {
         if (e.ExpectParams(ctx, 0, 0))
             ctx.Answer(Nr1(static_cast<uint64_t>(e.m_nPendingDelayMs)));
+    });
+    // A controller that reads the error queue until it reports 0 must
+    // still come to an end with an instrument that never does.
+    Register("TEST:ERRor:ENDLess", [](CScpiEngine& e, SContext& ctx) {
+        if (e.ExpectParams(ctx, 0, 0))
+            e.m_bEndlessErrors = true;
     });
     Register("TEST:HANGup", [](CScpiEngine& e, SContext& ctx) {
         uint64_t uLength = 0;

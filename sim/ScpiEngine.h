@@ -95,6 +95,8 @@ private:
     uint8_t m_uEse = 0;
     uint8_t m_uSre = 0;
     int m_nPendingDelayMs = 0;
+    // TEST:ERRor:ENDLess: SYST:ERR? never reports 0 until *CLS.
+    bool m_bEndlessErrors = false;
 };
 
 // What a handler sees of the unit it runs and where its answer goes.

@@ -3,6 +3,8 @@
 // languages. Usage: velq_screenshots <output folder>
 #include "ConsoleTestUtil.h"
 #include "HistoryCombo.h"
+#include "MoreMenu.h"
+#include "NySysErrorDlg.h"
 #include "SimProcess.h"
 #include "StringTable.h"
 #include "VelquistApp.h"
@@ -10,6 +12,8 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLocale>
+#include <QMenu>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -110,6 +114,71 @@ int main(int argc, char** argv)
     fnSave(dlg, "timeout");
     dlg.resize(sizeInitial + QSize(300, 200));
     fnSave(dlg, "session-large");
+    dlg.resize(sizeInitial);
+
+    // Modal windows are grabbed from a timer while they are up, then closed.
+    auto fnGrabModal = [&](const char* pszName) {
+        auto* pTimer = new QTimer(&dlg);
+        QObject::connect(pTimer, &QTimer::timeout, [&dlg, &dirOut, strLang, pszName, pTimer] {
+            auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!pDialog || qobject_cast<QFileDialog*>(pDialog))
+                return;
+            pTimer->stop();
+            Settle();
+            QGuiApplication::primaryScreen()->grabWindow(0).save(
+                dirOut.filePath(QStringLiteral("%1-%2.png").arg(strLang, QLatin1String(pszName))));
+            pDialog->accept();
+            pTimer->deleteLater();
+        });
+        pTimer->start(50);
+    };
+    // A fresh connection: the late answer of the time-out above is still on its way.
+    fnClick("m_btnConnect");
+    fnClick("m_btnConnect");
+    fnGrabModal("errors-green");
+    fnClick("m_btnSystErr");
+    dlg.WaitForWorker();
+    Settle(1500);
+    dlg.WriteText(QStringLiteral("NO:SUCH:HEADER"), 14);
+    dlg.WriteText(QStringLiteral("VOLT 1e9"), 8);
+    fnGrabModal("errors-red");
+    fnClick("m_btnSystErr");
+    dlg.WaitForWorker();
+    Settle(1500);
+
+    auto* pMoreMenu = dlg.findChild<CMoreMenu*>();
+    const std::unique_ptr<QMenu> pMenu = pMoreMenu->BuildMenu();
+    pMenu->popup(dlg.findChild<QPushButton*>(QStringLiteral("m_btnMore"))->mapToGlobal(QPoint(0, 0)));
+    Settle();
+    for (QAction* pAction : pMenu->actions()) {
+        if (pAction->menu()) {
+            pMenu->setActiveAction(pAction);
+            break;
+        }
+    }
+    Settle(800);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(dirOut.filePath(strLang + QStringLiteral("-more-menu.png")));
+    pMenu->hide();
+
+    QTemporaryDir dirFiles;
+    const QString strUpload = dirFiles.filePath(QStringLiteral("setup.dat"));
+    QFile fileUpload(strUpload);
+    fileUpload.open(QIODevice::WriteOnly);
+    fileUpload.write(QByteArray(123, 'x'));
+    fileUpload.close();
+    QTimer tmFileDialog;
+    QObject::connect(&tmFileDialog, &QTimer::timeout, [&] {
+        if (auto* pFiles = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            tmFileDialog.stop();
+            if (auto* pName = pFiles->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                pName->setText(strUpload);
+            static_cast<QDialog*>(pFiles)->accept();
+        }
+    });
+    tmFileDialog.start(50);
+    fnGrabModal("upload-confirm");
+    pMoreMenu->OnMoreMenu(CMoreMenu::EEntry::UploadFile);
+    fnSave(dlg, "upload-done");
     fnClick("m_btnConnect");
     return 0;
 }

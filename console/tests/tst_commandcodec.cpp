@@ -16,6 +16,8 @@ private slots:
     void timePrefix();
     void widenAnswer_data();
     void widenAnswer();
+    void decodeUtf8OrLatin1_data();
+    void decodeUtf8OrLatin1();
 };
 
 void TestCommandCodec::isQuery_data()
@@ -68,6 +70,10 @@ void TestCommandCodec::wireBytes_data()
     const QString strLong(5000, QLatin1Char('A'));
     QTest::newRow("buffer grows to the text") << strLong << 5000 << true << true << true
                                               << QByteArray(5000, 'A') + "\r\n";
+    // Past the initial 2049 bytes, the zero byte of a fixed command and both
+    // terminators still fit.
+    QTest::newRow("long text with its zero, CR and LF")
+        << strLong << 5001 << true << true << true << QByteArray(5000, 'A') + QByteArray("\0\r\n", 3);
 }
 
 void TestCommandCodec::wireBytes()
@@ -83,6 +89,7 @@ void TestCommandCodec::wireBytes()
     QCOMPARE(CCommandCodec::ToLatin1(strText, vecBuffer), bOk);
     if (!bOk)
         return;
+    QVERIFY(vecBuffer.size() >= std::size_t(nCount) + 3);
     const int nSend = CCommandCodec::AppendTerminators(vecBuffer, nCount, bCR, bLF);
     QCOMPARE(QByteArray(vecBuffer.data(), nSend), baSent);
     QCOMPARE(vecBuffer.at(std::size_t(nSend)), '\0');
@@ -122,6 +129,29 @@ void TestCommandCodec::widenAnswer()
     QFETCH(int, nMax);
     QFETCH(QString, strText);
     QCOMPARE(CCommandCodec::WidenAnswer(baAnswer.constData(), std::size_t(baAnswer.size()), nMax), strText);
+}
+
+void TestCommandCodec::decodeUtf8OrLatin1_data()
+{
+    QTest::addColumn<QByteArray>("baBytes");
+    QTest::addColumn<QString>("strText");
+    QTest::newRow("ASCII") << QByteArray("*IDN?\r\n") << "*IDN?\r\n";
+    QTest::newRow("UTF-8") << QByteArray("SOUR:VOLT 5\xce\xa9 \xe6\x8c\x87") << QString::fromUtf8("SOUR:VOLT 5\u03a9 \u6307");
+    QTest::newRow("Latin-1 byte") << QByteArray("MEAS \xb5V") << QString::fromUtf8("MEAS \u00b5V");
+    QTest::newRow("both in one file") << QByteArray("\xe9\n\xc3\xa9") << QString::fromUtf8("\u00e9\n\u00e9");
+    QTest::newRow("sequence cut by the end") << QByteArray("A\xe6\x8c") << QString::fromUtf8("A\u00e6\u008c");
+    QTest::newRow("overlong form") << QByteArray("\xc0\xaf") << QString::fromUtf8("\u00c0\u00af");
+    QTest::newRow("surrogate form") << QByteArray("\xed\xa0\x80") << QString::fromUtf8("\u00ed\u00a0\u0080");
+    QTest::newRow("four bytes") << QByteArray("\xf0\x9f\x98\x80") << QString::fromUtf8("\U0001F600");
+    QTest::newRow("above U+10FFFF") << QByteArray("\xf4\x90\x80\x80")
+                                    << QString::fromUtf8("\u00f4\u0090\u0080\u0080");
+}
+
+void TestCommandCodec::decodeUtf8OrLatin1()
+{
+    QFETCH(QByteArray, baBytes);
+    QFETCH(QString, strText);
+    QCOMPARE(CCommandCodec::DecodeUtf8OrLatin1(baBytes), strText);
 }
 
 QTEST_GUILESS_MAIN(TestCommandCodec)

@@ -36,6 +36,7 @@ private slots:
     void readFailures_data();
     void readFailures();
     void stopCommandList();
+    void stopDuringSingleReadIsDropped();
     void bufferFullWithoutData();
     void hugeAnswerWithoutMemory();
     void historyLimit_data();
@@ -260,6 +261,28 @@ void TestExecution::stopCommandList()
     QCOMPARE(NewWireLines(), lstSent);
     QVERIFY(pDlg->Child<QWidget>("m_btnStop")->isHidden());
     QVERIFY(pDlg->Child<QPushButton>("m_btnConnect")->isEnabled());
+}
+
+void TestExecution::stopDuringSingleReadIsDropped()
+{
+    auto pDlg = Connected(false, true);
+    QVERIFY(pDlg->WriteText(QStringLiteral("TEST:DELay 1500"), 15));
+    SetCommand(*pDlg, QStringLiteral("TEST:TEXT? 3"));
+    pDlg->OnAutomatic();
+    QVERIFY(pDlg->IsWorkerRunning());
+    // The press that lands in the moment Stop shows before the read hides it.
+    pDlg->OnStop();
+    QVERIFY(!pDlg->IsWorkerRunning());
+    pDlg->ClearHistory();
+
+    const QStringList lstCommands{QStringLiteral("TEST:TEXT? 1"), QStringLiteral("TEST:TEXT? 2"),
+                                  QStringLiteral("TEST:TEXT? 4")};
+    QCOMPARE(pDlg->RunCommandList(lstCommands), 1);
+    pDlg->WaitForWorker();
+    const QStringList lstAnswered{QStringLiteral(">>> TEST:TEXT? 1"), QStringLiteral("<<< A"),
+                                  QStringLiteral(">>> TEST:TEXT? 2"), QStringLiteral("<<< AB"),
+                                  QStringLiteral(">>> TEST:TEXT? 4"), QStringLiteral("<<< ABCD")};
+    QCOMPARE(HistoryLines(*pDlg), lstAnswered);
 }
 
 void TestExecution::bufferFullWithoutData()

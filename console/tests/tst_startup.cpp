@@ -48,6 +48,8 @@ private slots:
     void commandLine();
     void failedSaveKeepsPreviousFile();
     void timeoutOutOfRangeStopsExchange();
+    void timeoutOutOfRangeNeverReachesField_data();
+    void timeoutOutOfRangeNeverReachesField();
     void commandLengthFollowsTyping();
 
 private:
@@ -172,8 +174,8 @@ void TestStartup::commandLine_data()
         << QStringList{"-VISA:TCPIP0::10.0.0.5::INSTR", "-Timeout:3000"} << true << "TCPIP0::10.0.0.5::INSTR" << 3000;
     QTest::newRow("keys in any case, slash form")
         << QStringList{"/visa:GPIB0::5::INSTR", "/TIMEOUT:500"} << true << "GPIB0::5::INSTR" << 500;
-    QTest::newRow("timeout not a number gives 0")
-        << QStringList{"-VISA:ASRL1::INSTR", "-Timeout:soon"} << true << "ASRL1::INSTR" << 0;
+    QTest::newRow("timeout not a number keeps the default")
+        << QStringList{"-VISA:ASRL1::INSTR", "-Timeout:soon"} << true << "ASRL1::INSTR" << 10000;
     QTest::newRow("timeout with trailing text")
         << QStringList{"-VISA:ASRL1::INSTR", "-Timeout:3000ms"} << true << "ASRL1::INSTR" << 3000;
     QTest::newRow("VISA alone ignored") << QStringList{"-VISA:TCPIP0::10.0.0.5::INSTR"} << false << "" << 0;
@@ -281,6 +283,57 @@ void TestStartup::timeoutOutOfRangeStopsExchange()
     QCOMPARE(pDlg->m_strCommand, QStringLiteral("*RST"));
     QCOMPARE(pDlg->m_nTimeOut, 10000);
     QCOMPARE(pDlg->m_bAppendCR, 0);
+}
+
+void TestStartup::timeoutOutOfRangeNeverReachesField_data()
+{
+    QTest::addColumn<bool>("bCommandLine");
+    QTest::addColumn<QString>("strValue");
+    QTest::addColumn<QString>("strField");
+
+    QTest::newRow("switch not a number") << true << "soon" << "10000";
+    QTest::newRow("switch 0") << true << "0" << "10000";
+    QTest::newRow("switch above range") << true << "1000001" << "10000";
+    QTest::newRow("switch at the top") << true << "1000000" << "1000000";
+    QTest::newRow("stored 0") << false << "0" << "10000";
+    QTest::newRow("stored negative") << false << "-5" << "10000";
+    QTest::newRow("stored above range") << false << "1000001" << "10000";
+    QTest::newRow("stored 1") << false << "1" << "1";
+}
+
+void TestStartup::timeoutOutOfRangeNeverReachesField()
+{
+    QFETCH(bool, bCommandLine);
+    QFETCH(QString, strValue);
+    QFETCH(QString, strField);
+
+    if (!bCommandLine) {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QLatin1String(CVelquistApp::kOrganization),
+                           QLatin1String(CVelquistApp::kApplication));
+        settings.setValue(QStringLiteral("VelqConsole/TimeOut"), strValue.toInt());
+        settings.sync();
+    }
+    auto pDlg = NewDialog();
+    if (bCommandLine)
+        QVERIFY(CVelquistApp::ApplyCommandLine(*pDlg, {"-VISA:ASRL1::INSTR", "-Timeout:" + strValue}));
+    pDlg->InitDialog();
+    pDlg->show();
+    QCOMPARE(Child<QLineEdit>(*pDlg, "m_editTimeOut")->text(), strField);
+
+    // Every keystroke takes the control values over; none may complain.
+    QStringList lstShown;
+    QTimer tmAnswer;
+    connect(&tmAnswer, &QTimer::timeout, this, [&lstShown] {
+        if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            lstShown << pBox->text();
+            pBox->accept();
+        }
+    });
+    tmAnswer.start(20);
+    auto* pCommand = Child<CHistoryCombo>(*pDlg, "m_cbCommand");
+    QTest::keyClicks(pCommand->lineEdit(), QStringLiteral("*C"));
+    QCOMPARE(lstShown, QStringList());
+    QCOMPARE(pDlg->m_nTimeOut, strField.toInt());
 }
 
 void TestStartup::commandLengthFollowsTyping()

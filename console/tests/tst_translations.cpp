@@ -1,11 +1,15 @@
 #include "CmdListDlg.h"
 #include "FECFileDialog.h"
 #include "FileEditCtrl.h"
+#include "MoreMenu.h"
+#include "NySysErrorDlg.h"
 #include "StringTable.h"
 #include "VelquistApp.h"
 #include "VelquistDlg.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
+#include <QMenu>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
@@ -29,6 +33,7 @@ private slots:
     void format();
     void chineseWindow();
     void chineseCommandList();
+    void chineseMenuAndErrors();
 
 private:
     void InstallOnce();
@@ -182,6 +187,39 @@ void TestTranslations::chineseCommandList()
     QCOMPARE(pBrowse->labelText(QFileDialog::Reject), QStringLiteral("取消"));
     dlg.ShowRunStatus(3, 2, 1);
     QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("m_lblStatus"))->text(), QStringLiteral("所有: 3, 成功: 2, 失败: 1"));
+}
+
+void TestTranslations::chineseMenuAndErrors()
+{
+    InstallOnce();
+    QTemporaryDir dir;
+    CVelquistDlg dlg;
+    dlg.SetExecutablePath(dir.filePath(QStringLiteral("velquist")));
+    dlg.m_bUseSettings = 0;
+    const std::unique_ptr<QMenu> pMenu = dlg.findChild<CMoreMenu*>()->BuildMenu();
+    QStringList lstTexts;
+    for (const QAction* pAction : pMenu->actions()) {
+        if (pAction->isSeparator())
+            continue;
+        lstTexts << pAction->text();
+        if (pAction->menu()) {
+            for (const QAction* pSub : pAction->menu()->actions())
+                lstTexts << QStringLiteral("  ") + pSub->text();
+        }
+    }
+    const QStringList lstChinese{
+        QStringLiteral("清空指令记录"),   QStringLiteral("删除当前指令"),   QStringLiteral("导入指令"),
+        QStringLiteral("导出指令"),       QStringLiteral("写入指令读取数据"), QStringLiteral("文件操作"),
+        QStringLiteral("  仪器文件上传"), QStringLiteral("输出历史保存为..."), QStringLiteral("清空输出历史"),
+        QStringLiteral("语言"),           QStringLiteral("  中文(简体)"),   QStringLiteral("  English"),
+        QStringLiteral("默认设置"),       QStringLiteral("帮助"),
+    };
+    QCOMPARE(lstTexts, lstChinese);
+
+    CNySysErrorDlg errors;
+    QCOMPARE(errors.windowTitle(), QStringLiteral("错误"));
+    QCOMPARE(errors.findChild<QGroupBox*>()->title(), QStringLiteral(" 所有错误信息 "));
+    QCOMPARE(errors.findChild<QPushButton*>()->text(), QStringLiteral("确定"));
 }
 
 QTEST_MAIN(TestTranslations)

@@ -9,6 +9,7 @@
 #include "HistoryLocation.h"
 #include "HyperLink.h"
 #include "InstrumentVISA.h"
+#include "StatusLine.h"
 #include "StringTable.h"
 #include "VelquistApp.h"
 
@@ -452,7 +453,7 @@ void CVelquistDlg::OnConnect()
     } else if (m_pInstrument) {
         if (CCommandCodec::ToLatin1(m_strResource, m_szCommand)
             && !m_pInstrument->SetInstrumentControl(m_szCommand.data(), m_nTimeOut))
-            ShowMessage(StringTable::Load(107));
+            ShowMessage(CStatusLine::Message(StringTable::Load(107), CStatusLine::Of(m_pInstrument)));
     }
 
     UpdateConnectionControls(m_pInstrument && m_pInstrument->IsInstruConnected());

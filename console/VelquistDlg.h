@@ -139,6 +139,8 @@ private:
     void RunOnUiThread(const std::function<void()>& fn);
     void AppendHistoryOnUi(const QString& strText, EDirection eDirection, int bLineBreak);
     void AppendAnswer();
+    // After an error line: the VISA status behind it, when there is one.
+    void AppendStatusLine(const QString& strStatus, EDirection eDirection);
     int ReadAt(std::size_t uOffset, std::size_t uCount, int& nStatus);
     void StartWorker(const std::function<void()>& fnWork);
     void ReadWorker();

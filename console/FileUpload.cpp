@@ -2,6 +2,7 @@
 
 #include "CommandCodec.h"
 #include "InstrumentVISA.h"
+#include "StatusLine.h"
 #include "VelquistApp.h"
 #include "VelquistDlg.h"
 
@@ -118,4 +119,6 @@ void CFileUpload::UploadFile()
         bSent = false;
     }
     m_dlg.AppendHistory(QLatin1String(bSent ? kUploadDone : kUploadFailed), CVelquistDlg::kOutgoing, 1);
+    if (!bSent)
+        m_dlg.AppendStatusLine(CStatusLine::Of(pInstrument), CVelquistDlg::kOutgoing);
 }

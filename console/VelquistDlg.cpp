@@ -17,6 +17,7 @@
 #include "InstrumentVISA.h"
 #include "MoreMenu.h"
 #include "PlugInHost.h"
+#include "StatusLine.h"
 #include "StringTable.h"
 #include "VelquistApp.h"
 
@@ -470,7 +471,7 @@ void CVelquistDlg::OnConnect()
     } else if (m_pInstrument) {
         if (CCommandCodec::ToLatin1(m_strResource, m_szCommand)
             && !m_pInstrument->SetInstrumentControl(m_szCommand.data(), m_nTimeOut))
-            ShowMessage(StringTable::Load(107));
+            ShowMessage(CStatusLine::Message(StringTable::Load(107), CStatusLine::Of(m_pInstrument)));
     }
 
     UpdateConnectionControls(m_pInstrument && m_pInstrument->IsInstruConnected());

@@ -85,6 +85,8 @@ public:
     // Session history pane. Safe to call from the worker thread: the work is
     // carried out on the window's thread.
     void AppendHistory(const QString& strText, EDirection eDirection, int bLineBreak);
+    // The VISA status behind a failure, as a "# NAME: description" line; nothing for a success.
+    void AppendStatusLine(const QString& strStatus, EDirection eDirection);
     void ClearHistory();
     void SaveHistoryAs();
     QString HistoryText() const;
@@ -159,6 +161,7 @@ private:
     void RunOnUiThread(const std::function<void()>& fn);
     void AppendHistoryOnUi(const QString& strText, EDirection eDirection, int bLineBreak);
     void AppendAnswer();
+    // After an error line: the VISA status behind it, when there is one.
     int ReadAt(std::size_t uOffset, std::size_t uCount, int& nStatus);
     void StartWorker(const std::function<void()>& fnWork);
     void ReadWorker();

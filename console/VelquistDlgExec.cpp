@@ -6,6 +6,7 @@
 #include "CommandCodec.h"
 #include "HistoryCombo.h"
 #include "InstrumentVISA.h"
+#include "StatusLine.h"
 
 #include <QCoreApplication>
 #include <QMutexLocker>
@@ -71,7 +72,9 @@ int CVelquistDlg::WriteText(const QString& strText, int nCount)
 
     // The buffer grows with the command, so a long command goes out whole
     // instead of being cut or written past the end. A command that has no
-    // 8-bit form is a failed write, not one to log as sent.
+    // 8-bit form is a failed write, not one to log as sent; only a write
+    // that reached the session has a VISA status to name.
+    QString strStatus;
     if (CCommandCodec::ToLatin1(strText, m_szCommand)) {
         // Only the text and its terminating zero exist to be sent.
         const int nBytes = qBound(0, nCount, int(strText.size()) + 1);
@@ -79,9 +82,11 @@ int CVelquistDlg::WriteText(const QString& strText, int nCount)
         std::uint32_t uWritten = 0;
         if (m_pInstrument && m_pInstrument->WriteCommand(m_szCommand.data(), nSend, uWritten))
             return 1;
+        strStatus = CStatusLine::Of(m_pInstrument);
     }
     AppendHistory(QLatin1String(kWriteError), kOutgoing, 1);
     AppendHistory(strText, kOutgoing, 1);
+    AppendStatusLine(strStatus, kOutgoing);
     return 0;
 }
 
@@ -168,6 +173,13 @@ void CVelquistDlg::RunOnUiThread(const std::function<void()>& fn)
         QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
 }
 
+void CVelquistDlg::AppendStatusLine(const QString& strStatus, EDirection eDirection)
+{
+    const QString strLine = CStatusLine::HistoryLine(strStatus);
+    if (!strLine.isEmpty())
+        AppendHistory(strLine, eDirection, 1);
+}
+
 void CVelquistDlg::AppendAnswer()
 {
     if (m_vecReply.empty())
@@ -191,10 +203,12 @@ void CVelquistDlg::ReadWorker()
 {
     TaskWorker(
         [this] {
-            if (ReadReply())
+            if (ReadReply()) {
                 AppendAnswer();
-            else
+            } else {
                 AppendHistory(QLatin1String(kReadError), kIncoming, 1);
+                AppendStatusLine(CStatusLine::Of(m_pInstrument), kIncoming);
+            }
         },
         nullptr);
 }
@@ -256,6 +270,8 @@ void CVelquistDlg::CommandListWorker()
         int nSuccess = 0;
         int nFailed = 0;
         ReportRunStatus(nAll, nSuccess, nFailed);
+        // The one read error line comes after the run; it names the last failed read's status.
+        QString strReadStatus;
         for (const QString& strEntry : qAsConst(m_saRunList)) {
             if (!strEntry.isEmpty()) {
                 bool bOk = WriteText(strEntry, strEntry.size()) != 0;
@@ -265,6 +281,7 @@ void CVelquistDlg::CommandListWorker()
                     } else {
                         nResult = -1;
                         bOk = false;
+                        strReadStatus = CStatusLine::Of(m_pInstrument);
                     }
                 }
                 ++(bOk ? nSuccess : nFailed);
@@ -276,8 +293,10 @@ void CVelquistDlg::CommandListWorker()
             }
         }
         FinishWorker();
-        if (nResult == -1)
+        if (nResult == -1) {
             AppendHistory(QLatin1String(kReadError), kIncoming, 1);
+            AppendStatusLine(strReadStatus, kIncoming);
+        }
     } else {
         RunOnUiThread([this] { EnableForWorker(true); });
     }

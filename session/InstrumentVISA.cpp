@@ -9,6 +9,10 @@
 #include <cstdio>
 #include <mutex>
 
+// A library-specific extension of our VISA library. Weak, so that VelqLink still loads with
+// a VISA library that lacks it; the status value then stands in for its name.
+#pragma weak velqStatusName
+
 static_assert(sizeof(ViSession) == sizeof(std::uint32_t) && sizeof(ViStatus) == sizeof(std::int32_t),
               "the public header spells the VISA handle and status types as fixed-width integers");
 
@@ -34,14 +38,14 @@ void StderrMessage(const QString& strText)
 
 std::atomic<CInstrumentVISA::MessageHook> s_pMessageHook{&StderrMessage};
 
-void ShowMessage(const char* pszText)
+void ShowMessage(const QString& strText)
 {
     // The hook is the application's code; whatever it throws must not leave this library.
     try {
         CInstrumentVISA::MessageHook pHook = s_pMessageHook.load();
-        pHook(QString::fromLatin1(pszText));
+        pHook(strText);
     } catch (...) {
-        StderrMessage(QString::fromLatin1(pszText));
+        StderrMessage(strText);
     }
 }
 
@@ -100,7 +104,7 @@ CInstrumentVISA::CInstrumentVISA()
     }
     // Outside the lock: the hook may run a modal event loop.
     if (bFailed)
-        ShowMessage(kRmFailedText);
+        ReportManagerFailure();
 }
 
 CInstrumentVISA::~CInstrumentVISA()
@@ -121,12 +125,15 @@ int CInstrumentVISA::WriteCommand(const char* pBuffer, std::int32_t nCount, std:
 {
     uWritten = 0;
     // Passed on, a negative count would become a 4 GB length and send memory beyond the buffer.
-    if (nCount < 0)
+    if (nCount < 0) {
+        NoteStatus(VI_NULL, VI_ERROR_USER_BUF);
         return 0;
+    }
     ViUInt32 uCount = 0;
     const ViStatus viStatus =
         viWrite(m_viSession, reinterpret_cast<ViConstBuf>(pBuffer), static_cast<ViUInt32>(nCount), &uCount);
     uWritten = uCount;
+    NoteStatus(m_viSession, viStatus);
     return viStatus == VI_SUCCESS ? 1 : 0;
 }
 
@@ -134,12 +141,15 @@ int CInstrumentVISA::ReadCommand(char* pBuffer, std::int32_t nSize, std::uint32_
 {
     uRead = 0;
     // Passed on, a negative size would let VISA write far beyond the caller's buffer.
-    if (nSize < 0)
+    if (nSize < 0) {
+        NoteStatus(VI_NULL, VI_ERROR_USER_BUF);
         return VI_ERROR_USER_BUF;
+    }
     ViUInt32 uCount = 0;
     const ViStatus viStatus =
         viRead(m_viSession, reinterpret_cast<ViBuf>(pBuffer), static_cast<ViUInt32>(nSize), &uCount);
     uRead = uCount;
+    NoteStatus(m_viSession, viStatus);
     return viStatus;
 }
 
@@ -155,8 +165,10 @@ int CInstrumentVISA::WriteAndRead(const char* pWrite, std::int32_t nWriteCount, 
 int CInstrumentVISA::SetInstrumentControl(const char* pszResource, int nTimeOut)
 {
     DisconnectInstru();
-    if (pszResource == nullptr)
+    if (pszResource == nullptr) {
+        NoteStatus(VI_NULL, VI_ERROR_INV_RSRC_NAME);
         return 0;
+    }
 
     ViSession viRM = VI_NULL;
     {
@@ -165,6 +177,7 @@ int CInstrumentVISA::SetInstrumentControl(const char* pszResource, int nTimeOut)
     }
     ViSession viSession = VI_NULL;
     const ViStatus viStatus = viOpen(viRM, pszResource, VI_NO_LOCK, 0, &viSession);
+    NoteStatus(viRM, viStatus);
     if (viStatus != VI_SUCCESS) {
         // A completion code such as VI_SUCCESS_DEV_NPRESENT still opened a session;
         // it is refused like an error, so close it rather than lose the handle.
@@ -199,6 +212,7 @@ int CInstrumentVISA::SetInstrumentControl(const QString& strAddress, int nTimeOu
     }
     if (!bConvertible) {
         DisconnectInstru();
+        NoteStatus(VI_NULL, VI_ERROR_INV_RSRC_NAME);
         return 0;
     }
     return SetInstrumentControl(static_cast<const char*>(szResource), nTimeOut);
@@ -238,7 +252,7 @@ int CInstrumentVISA::OpenSession()
         bOpen = OpenManagerLocked(m_viStatus);
     }
     if (!bOpen) {
-        ShowMessage(kRmFailedText);
+        ReportManagerFailure();
         return 0;
     }
     return 1;
@@ -253,4 +267,43 @@ void CInstrumentVISA::ErrorHandler(std::uint32_t viObject, std::int32_t nStatus,
 {
     if (pszText != nullptr)
         viStatusDesc(viObject, nStatus, pszText);
+}
+
+std::int32_t CInstrumentVISA::GetLastStatus() const
+{
+    return m_nLastStatus;
+}
+
+QString CInstrumentVISA::GetLastStatusName() const
+{
+    char szName[kErrorTextSize] = {};
+    if (&velqStatusName != nullptr && velqStatusName(m_nLastStatus, szName) >= VI_SUCCESS)
+        return QString::fromLatin1(szName);
+    return QStringLiteral("0x")
+        + QString::number(static_cast<std::uint32_t>(m_nLastStatus), 16).toUpper().rightJustified(8, QLatin1Char('0'));
+}
+
+QString CInstrumentVISA::GetLastStatusDesc() const
+{
+    if (m_szLastStatusDesc[0] != '\0')
+        return QString::fromLatin1(m_szLastStatusDesc);
+    char szDesc[kErrorTextSize] = {};
+    ErrorHandler(VI_NULL, m_nLastStatus, szDesc);
+    return QString::fromLatin1(szDesc);
+}
+
+void CInstrumentVISA::NoteStatus(std::uint32_t viObject, std::int32_t nStatus)
+{
+    m_nLastStatus = nStatus;
+    m_szLastStatusDesc[0] = '\0';
+    // Reads succeed far more often than they fail; only a failure pays for its description.
+    if (nStatus < VI_SUCCESS)
+        ErrorHandler(viObject, nStatus, m_szLastStatusDesc);
+}
+
+void CInstrumentVISA::ReportManagerFailure()
+{
+    NoteStatus(VI_NULL, m_viStatus);
+    ShowMessage(QString::fromLatin1(kRmFailedText) + QLatin1Char('\n') + GetLastStatusName() + QStringLiteral(": ")
+                + GetLastStatusDesc());
 }

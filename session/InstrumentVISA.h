@@ -74,6 +74,25 @@ public:
     /** @brief Size of the buffer ErrorHandler() writes to, as VISA requires. */
     static constexpr int kErrorTextSize = 256;
 
+    /**
+     * @brief VISA status of this object's most recent open, write or read, or of its failed
+     *        opening of the resource manager; VI_SUCCESS (0) before any.
+     *
+     * A refused name or count that never reached VISA counts as VI_ERROR_INV_RSRC_NAME or
+     * VI_ERROR_USER_BUF. Like the operations, call it from the thread that uses the object.
+     */
+    std::int32_t GetLastStatus() const;
+    /**
+     * @brief The standard name of GetLastStatus(), "VI_ERROR_TMO"; where the VISA library
+     *        names no such code, its value, "0xBFFF1234".
+     */
+    QString GetLastStatusName() const;
+    /**
+     * @brief The VISA library's description of GetLastStatus(), taken when the status came,
+     *        so that it includes the cause the library found ("... Connection refused.").
+     */
+    QString GetLastStatusDesc() const;
+
 protected:
     /**
      * @brief Writes VISA's description of @p nStatus into @p pszText.
@@ -93,6 +112,14 @@ protected:
 
 private:
     static bool OpenManagerLocked(std::int32_t& nStatus);
+    // viObject: where the status came from, for its description.
+    void NoteStatus(std::uint32_t viObject, std::int32_t nStatus);
+    void ReportManagerFailure();
 
     static unsigned int m_iInstrument;
+
+    std::int32_t m_nLastStatus = 0;
+    // Empty unless m_nLastStatus is an error: the library adds the cause of a failure only
+    // on the failing thread and only until its next call.
+    char m_szLastStatusDesc[kErrorTextSize] = {};
 };

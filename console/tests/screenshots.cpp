@@ -180,5 +180,26 @@ int main(int argc, char** argv)
     pMoreMenu->OnMoreMenu(CMoreMenu::EEntry::UploadFile);
     fnSave(dlg, "upload-done");
     fnClick("m_btnConnect");
+    dlg.resize(sizeInitial);
+
+    // A connect that fails: the message box with its status line, then a write without a session.
+    QTimer tmBox;
+    int nBoxTicks = 0;
+    QObject::connect(&tmBox, &QTimer::timeout, [&] {
+        auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!pBox || ++nBoxTicks < 5)
+            return;
+        pBox->grab().save(dirOut.filePath(strLang + QStringLiteral("-connect-failed-box.png")));
+        pBox->accept();
+        nBoxTicks = 0;
+    });
+    tmBox.start(60);
+    dlg.ClearHistory();
+    dlg.findChild<CHistoryCombo*>(QStringLiteral("m_cbResource"))->setEditText(QStringLiteral("TCPIP0::127.0.0.1::1::SOCKET"));
+    fnClick("m_btnConnect");
+    tmBox.stop();
+    pCommand->setEditText(QStringLiteral("*IDN?"));
+    fnClick("m_btnAutomatic");
+    fnSave(dlg, "connect-failed");
     return 0;
 }

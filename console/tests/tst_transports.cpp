@@ -4,6 +4,7 @@
 #include "ConsoleTestUtil.h"
 #include "HistoryCombo.h"
 #include "SimProcess.h"
+#include "StringTable.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -12,6 +13,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 const QString kIdentity = QStringLiteral("VELQUIST,VELQSIM SCPI SIMULATOR,000001,1.0.0");
@@ -19,14 +25,17 @@ const QString kIdentity = QStringLiteral("VELQUIST,VELQSIM SCPI SIMULATOR,000001
 constexpr int kWaitMs = 60000;
 constexpr int kSessionTimeOutMs = 30000;
 
-// The history lines of an *IDN? that failed. A stream may still take one write
-// after the peer left; it learns of that only when it reads.
+// The history lines of an *IDN? that failed, each failure followed by the VISA
+// status behind it. A stream may still take one write after the peer left; it
+// learns of that only when it reads.
 bool IsFailedQuery(const QStringList& lstLines)
 {
     const QString strSent = QStringLiteral(">>> *IDN?");
     const QString strWriteError = QStringLiteral(">>> # Error: Failed to write command to the instrument");
-    return lstLines == QStringList{strSent, QStringLiteral("<<< ") + kReadError}
-        || lstLines == QStringList{strSent, strWriteError, strSent};
+    return (lstLines.mid(0, 2) == QStringList{strSent, QStringLiteral("<<< ") + kReadError} && lstLines.size() == 3
+            && lstLines.at(2).startsWith(QStringLiteral("<<< # VI_ERROR_")))
+        || (lstLines.mid(0, 3) == QStringList{strSent, strWriteError, strSent} && lstLines.size() == 4
+            && lstLines.at(3).startsWith(QStringLiteral(">>> # VI_ERROR_")));
 }
 
 // The bytes velqsim generates for TEST:TEXT? n, without the LF.
@@ -68,6 +77,8 @@ private slots:
     void instrumentGoesAway();
     void instrumentHangsUp_data() { AddTransportRows(); }
     void instrumentHangsUp();
+    void failureNamesStatus_data();
+    void failureNamesStatus();
 
 private:
     // One row per transport: the server whose resource is opened, and whether
@@ -416,6 +427,7 @@ void TestTransports::readTimeOut()
     }
     pDlg->WaitForWorker();
     QCOMPARE(HistoryLines(*pDlg).value(2), QStringLiteral("<<< ") + kReadError);
+    // Line 3 names the time-out (failureNamesStatus checks its words).
     QVERIFY(pDlg->Child<QWidget>("m_progress")->isHidden());
     QVERIFY(pDlg->Child<QPushButton>("m_btnAutomatic")->isEnabled());
     QVERIFY(pDlg->Child<QPushButton>("m_btnConnect")->isEnabled());
@@ -430,12 +442,12 @@ void TestTransports::readTimeOut()
         pDlg->WaitForWorker();
     }
     const QStringList lstLines = HistoryLines(*pDlg);
-    QCOMPARE(lstLines.mid(3, 1), QStringList{QStringLiteral(">>> *IDN?")});
-    QCOMPARE(lstLines.mid(4), lstAnswers);
+    QCOMPARE(lstLines.mid(4, 1), QStringList{QStringLiteral(">>> *IDN?")});
+    QCOMPARE(lstLines.mid(5), lstAnswers);
 
     // Still in step: a further query gets exactly its own answer.
     RunQuery(*pDlg, QStringLiteral("TEST:TEXT? 3"));
-    QCOMPARE(HistoryLines(*pDlg).mid(4 + lstAnswers.size()),
+    QCOMPARE(HistoryLines(*pDlg).mid(5 + lstAnswers.size()),
              (QStringList{QStringLiteral(">>> TEST:TEXT? 3"), QStringLiteral("<<< ABC")}));
 
     const QString strSuffix = Suffix();
@@ -455,12 +467,12 @@ void TestTransports::instrumentHangsUp()
     // Part of an answer, then the connection is gone.
     RunQuery(*pDlg, QStringLiteral("*IDN?"));
     const QStringList lstReadFailed{QStringLiteral(">>> *IDN?"), QStringLiteral("<<< ") + kReadError};
-    QCOMPARE(HistoryLines(*pDlg).mid(1), lstReadFailed);
+    QCOMPARE(HistoryLines(*pDlg).mid(1, 2), lstReadFailed);
     QVERIFY(pDlg->GetReplyLength() <= 5u);
 
     // The window reports a failure, never an answer, and never hangs.
     RunQuery(*pDlg, QStringLiteral("*IDN?"));
-    const QStringList lstAfter = HistoryLines(*pDlg).mid(3);
+    const QStringList lstAfter = HistoryLines(*pDlg).mid(4);
     QVERIFY2(IsFailedQuery(lstAfter), qPrintable(lstAfter.join(QLatin1Char('|'))));
     QVERIFY(pDlg->Child<QPushButton>("m_btnConnect")->isEnabled());
 
@@ -504,14 +516,150 @@ void TestTransports::instrumentGoesAway()
     QTRY_VERIFY_WITH_TIMEOUT(dlg.Child<QWidget>("m_progress")->isVisible(), kWaitMs);
     sim.Stop();
     QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsWorkerRunning(), kWaitMs);
-    QCOMPARE(HistoryLines(dlg).mid(1), (QStringList{QStringLiteral(">>> *IDN?"), QStringLiteral("<<< ") + kReadError}));
+    QCOMPARE(HistoryLines(dlg).mid(1, 2),
+             (QStringList{QStringLiteral(">>> *IDN?"), QStringLiteral("<<< ") + kReadError}));
     QVERIFY(dlg.Child<QPushButton>("m_btnConnect")->isEnabled());
 
     // Nothing answers any more, and nothing waits for an answer either.
     RunQuery(dlg, QStringLiteral("*IDN?"));
-    const QStringList lstAfter = HistoryLines(dlg).mid(3);
+    const QStringList lstAfter = HistoryLines(dlg).mid(4);
     QVERIFY2(IsFailedQuery(lstAfter), qPrintable(lstAfter.join(QLatin1Char('|'))));
     Disconnect(dlg);
+}
+
+namespace {
+
+enum EFailure { kConnectFails, kReadFails, kWriteFails };
+
+const QString kNotFound = QStringLiteral("VI_ERROR_RSRC_NFOUND: Insufficient location information or the requested "
+                                         "device or resource is not present in the system.");
+const QString kRefused = kNotFound + QStringLiteral(" Cannot connect to 127.0.0.1 port %1: Connection refused.");
+const QString kTimeOut = QStringLiteral("VI_ERROR_TMO: Timeout expired before operation completed.");
+const QString kConnLost = QStringLiteral("VI_ERROR_CONN_LOST: The connection for the given session has been lost.");
+
+// A loopback port that refuses: bound, so nobody else takes it, but not listening.
+class CRefusedPort
+{
+public:
+    CRefusedPort()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0
+            && ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+            m_nPort = ntohs(addr.sin_port);
+    }
+    ~CRefusedPort() { ::close(m_fd); }
+    int Port() const { return m_nPort; }
+
+private:
+    int m_fd = -1;
+    int m_nPort = 0;
+};
+
+} // namespace
+
+// Every failure the window reports keeps its text and names the VISA status behind it on one
+// more line: the message box's second line, or a "# " line in the history after the error lines.
+void TestTransports::failureNamesStatus_data()
+{
+    QTest::addColumn<QString>("strServer");
+    QTest::addColumn<bool>("bLF");
+    QTest::addColumn<int>("eFailure");
+    // %1 is a refused port; empty: the simulator's resource for strServer.
+    QTest::addColumn<QString>("strResource");
+    // Written first; for a failed write, the query before it loses the connection.
+    QTest::addColumn<QString>("strSetup");
+    QTest::addColumn<QString>("strStatus");
+
+    QTest::newRow("SOCKET, port refused") << "SOCKET" << true << int(kConnectFails)
+                                          << "TCPIP0::127.0.0.1::%1::SOCKET" << "" << kRefused;
+    // The portmapper is asked first, so its port is the one that refuses.
+    QTest::newRow("VXI-11, portmapper refused") << "VXI11" << false << int(kConnectFails) << "" << "" << kRefused;
+    QTest::newRow("HiSLIP, port refused") << "HISLIP" << false << int(kConnectFails)
+                                          << "TCPIP0::127.0.0.1::hislip0,%1::INSTR" << "" << kRefused;
+    QTest::newRow("unknown host") << "SOCKET" << true << int(kConnectFails)
+                                  << "TCPIP0::velq-no-such-host.invalid::5025::SOCKET" << ""
+                                  << kNotFound + QStringLiteral(" Host name \"velq-no-such-host.invalid\" not found.");
+    QTest::newRow("malformed name")
+        << "SOCKET" << true << int(kConnectFails) << "TCPIP0::::::" << ""
+        << QStringLiteral("VI_ERROR_INV_RSRC_NAME: Invalid resource reference specified. Parsing error.");
+    const struct
+    {
+        const char* pszName;
+        const char* pszServer;
+        bool bLF;
+    } kTransports[] = {{"SOCKET", "SOCKET", true}, {"VXI-11", "VXI11", false}, {"HiSLIP", "HISLIP", false}};
+    for (const auto& transport : kTransports) {
+        QTest::addRow("%s, time-out", transport.pszName)
+            << transport.pszServer << transport.bLF << int(kReadFails) << "" << "TEST:DELay 6000" << kTimeOut;
+        QTest::addRow("%s, hang-up", transport.pszName)
+            << transport.pszServer << transport.bLF << int(kReadFails) << "" << "TEST:HANGup 3" << kConnLost;
+        // These links know they are gone; a raw stream may still take one write after a hang-up.
+        if (!transport.bLF)
+            QTest::addRow("%s, write after hang-up", transport.pszName)
+                << transport.pszServer << false << int(kWriteFails) << "" << "TEST:HANGup 0" << kConnLost;
+    }
+}
+
+void TestTransports::failureNamesStatus()
+{
+    QFETCH(QString, strServer);
+    QFETCH(int, eFailure);
+    QFETCH(QString, strResource);
+    QFETCH(QString, strSetup);
+    QFETCH(QString, strStatus);
+
+    const QString strSent = QStringLiteral(">>> *IDN?");
+    const QString strWriteError = QStringLiteral(">>> # Error: Failed to write command to the instrument");
+    if (eFailure == kConnectFails) {
+        CRefusedPort refused;
+        QVERIFY(refused.Port() != 0);
+        const QByteArray baPortmapper = qgetenv("VELQ_VXI11_PORTMAPPER_PORT");
+        if (strResource.isEmpty()) {
+            strResource = QString::fromLatin1(m_sim.Resource(strServer));
+            qputenv("VELQ_VXI11_PORTMAPPER_PORT", QByteArray::number(refused.Port()));
+        }
+        const QString strPort = QString::number(refused.Port());
+        strResource.replace(QStringLiteral("%1"), strPort);
+        CTestDlg dlg(strResource);
+        dlg.SetExecutablePath(m_dir.filePath(QStringLiteral("velquist")));
+        dlg.InitDialog();
+        dlg.show();
+        CModalAnswerer answerer;
+        Click(dlg, "m_btnConnect");
+        qputenv("VELQ_VXI11_PORTMAPPER_PORT", baPortmapper);
+        QCOMPARE(answerer.m_lstTexts,
+                 QStringList{StringTable::Load(107) + QLatin1Char('\n') + strStatus.replace(QStringLiteral("%1"), strPort)});
+
+        // The session object stays, without a session: a write reaches VISA and fails there.
+        QVERIFY(dlg.GetInstrument() && !dlg.GetInstrument()->IsInstruConnected());
+        RunQuery(dlg, QStringLiteral("*IDN?"));
+        QCOMPARE(HistoryLines(dlg),
+                 (QStringList{strSent, strWriteError, strSent,
+                              QStringLiteral(">>> # VI_ERROR_INV_OBJECT: The given session or object reference is "
+                                             "invalid.")}));
+        return;
+    }
+
+    auto pDlg = Connect(2000);
+    QVERIFY(pDlg);
+    QVERIFY(pDlg->WriteText(strSetup, strSetup.size()));
+    RunQuery(*pDlg, QStringLiteral("*IDN?"));
+    const QStringList lstReadFailed{strSent, QStringLiteral("<<< ") + kReadError};
+    if (eFailure == kReadFails) {
+        QCOMPARE(HistoryLines(*pDlg).mid(1), lstReadFailed + QStringList{QStringLiteral("<<< # ") + strStatus});
+    } else {
+        QCOMPARE(HistoryLines(*pDlg).mid(1, 2), lstReadFailed);
+        pDlg->ClearHistory();
+        RunQuery(*pDlg, QStringLiteral("*IDN?"));
+        QCOMPARE(HistoryLines(*pDlg),
+                 (QStringList{strSent, strWriteError, strSent, QStringLiteral(">>> # ") + strStatus}));
+    }
+    Disconnect(*pDlg);
 }
 
 int main(int argc, char** argv)

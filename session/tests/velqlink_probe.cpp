@@ -3,8 +3,9 @@
 //   velqlink_probe sigpipe      a write into a connection whose peer is gone fails with
 //                               EPIPE instead of killing the process
 //   velqlink_probe no-manager   run against a VISA library whose resource manager never
-//                               opens: the message is reported, the object stays usable
-//                               and every open fails
+//                               opens: the message is reported with the status behind it,
+//                               the object stays usable and every open fails; the library
+//                               names no status, so the value stands in for the name
 #include "InstrumentVISA.h"
 
 #include <QString>
@@ -45,7 +46,8 @@ int NoManager()
     CInstrumentVISA::SetMessageHook(&CountingHook);
     if (first.OpenSession() != 0)
         return 10;
-    if (s_nHookCalls != 1 || s_strHookText != QStringLiteral("Error: Failed to open default resource manager!"))
+    if (s_nHookCalls != 1
+        || s_strHookText != QStringLiteral("Error: Failed to open default resource manager!\n0xBFFF0000: no VISA here"))
         return 11;
     // A second object tries again, since no manager is open.
     CInstrumentVISA second;
@@ -53,6 +55,10 @@ int NoManager()
         return 12;
     if (first.SetInstrumentControl("TCPIP0::127.0.0.1::5025::SOCKET", 1000) != 0 || first.IsInstruConnected() != 0)
         return 13;
+    // VI_ERROR_INV_OBJECT, which the stand-in returns for an open without a manager.
+    if (first.GetLastStatus() != static_cast<std::int32_t>(0xBFFF000Eu) || first.GetLastStatusName() != QStringLiteral("0xBFFF000E")
+        || first.GetLastStatusDesc() != QStringLiteral("no VISA here"))
+        return 15;
     if (QString::fromUtf16(second.GetInstrumentInfo()) != QStringLiteral("Instrument Class"))
         return 14;
     CInstrumentVISA::SetMessageHook(nullptr);

@@ -284,17 +284,18 @@ void TestScpiEngine::mavFollowsOutputAndDelay()
     QCOMPARE(TakeResponse(dev), QByteArray("16\n")); // MAV was set while "1" waited
     QCOMPARE(int(dev.StatusByte()) & 0x10, 0);
 
-    // A delayed answer is not available (no MAV) until its time has come.
+    // A delayed answer is not available (no MAV) until its time has come. Timed from before
+    // the write, so that a loaded machine, however slow, cannot make the delay look short.
+    QElapsedTimer timer;
+    timer.start();
     dev.Write(Bytes("TEST:DEL 400;*OPC?\n"), false);
     QCOMPARE(int(dev.StatusByte()) & 0x10, 0);
     QCOMPARE(dev.HasPendingOutput(), true);
     QCOMPARE(dev.Read(10, std::chrono::milliseconds(20)).eStatus, CDevice::EReadStatus::TimedOut);
-    QElapsedTimer timer;
-    timer.start();
     QCOMPARE(TakeResponse(dev), QByteArray("1\n"));
     // The delay applies to one answer only.
     QCOMPARE(Query(dev, "*OPC?"), QByteArray("1\n"));
-    QVERIFY(timer.elapsed() >= 300);
+    QVERIFY(timer.elapsed() >= 400);
 }
 
 void TestScpiEngine::queryInterruptedAndUnterminated()

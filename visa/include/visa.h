@@ -390,7 +390,12 @@ VELQ_VISA_API ViStatus _VI_FUNC viClose(ViObject vi);
 VELQ_VISA_API ViStatus _VI_FUNC viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue);
 /** Reads an attribute into storage of its type (256 bytes for string attributes). */
 VELQ_VISA_API ViStatus _VI_FUNC viGetAttribute(ViObject vi, ViAttr attrName, void _VI_PTR attrValue);
-/** Writes the description text of @p status (at most 255 characters) to @p desc. */
+/**
+ * Writes the description text of @p status (at most 255 characters) to @p desc. When @p status
+ * is what the calling thread's previous call into the library returned and the library found
+ * its cause, the text adds it: "... Cannot connect to 10.0.0.7 port 5025: Connection refused.",
+ * "... Host name "scope7" not found.", "...: No route to host.", "...: Permission denied.".
+ */
 VELQ_VISA_API ViStatus _VI_FUNC viStatusDesc(ViObject vi, ViStatus status, ViChar desc[]);
 /** Locks a resource (VI_ERROR_NSUP_OPER where the transport has no locking). */
 VELQ_VISA_API ViStatus _VI_FUNC viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout,
@@ -423,6 +428,16 @@ VELQ_VISA_API ViStatus _VI_FUNC viReadSTB(ViSession vi, ViPUInt16 status);
 VELQ_VISA_API ViStatus _VI_FUNC viAssertTrigger(ViSession vi, ViUInt16 protocol);
 /** Controls the remote/local state (VI_ERROR_NSUP_OPER where the transport cannot). */
 VELQ_VISA_API ViStatus _VI_FUNC viGpibControlREN(ViSession vi, ViUInt16 mode);
+
+/* ---- Library-specific (not in the VISA standard) ---- */
+
+/**
+ * Writes the standard symbolic name of @p status ("VI_ERROR_TMO") to @p name, at most 255
+ * characters. A code the library has no name for is written as its value, "0xBFFF1234", with
+ * VI_WARN_UNKNOWN_STATUS. Answered by this library also while VELQ_VISA_LIBRARY hands the VISA
+ * calls to another library, and it keeps the cause viStatusDesc adds.
+ */
+VELQ_VISA_API ViStatus _VI_FUNC velqStatusName(ViStatus status, ViChar name[]);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,6 @@
 #include "hislip_channel.h"
 
+#include "status_desc.h"
 #include "visa.h"
 
 #include <cerrno>
@@ -96,10 +97,14 @@ ViStatus hislip_channel::connect(const std::string &host, uint16_t port, int wak
     hints.ai_socktype = SOCK_STREAM;
     addrinfo *list = nullptr;
     const std::string service = std::to_string(port);
-    if (::getaddrinfo(name.c_str(), service.c_str(), &hints, &list) != 0 || !list)
+    const int looked_up = ::getaddrinfo(name.c_str(), service.c_str(), &hints, &list);
+    if (looked_up != 0 || !list) {
+        velq::status_cause_lookup(VI_ERROR_RSRC_NFOUND, looked_up, name);
         return VI_ERROR_RSRC_NFOUND;
+    }
 
     ViStatus status = VI_ERROR_RSRC_NFOUND;
+    int connect_err = 0;
     for (addrinfo *ai = list; ai; ai = ai->ai_next) {
         m_fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, ai->ai_protocol);
         if (m_fd < 0)
@@ -108,6 +113,7 @@ ViStatus hislip_channel::connect(const std::string &host, uint16_t port, int wak
             status = VI_SUCCESS;
             break;
         }
+        connect_err = errno;
         if (errno == EINPROGRESS) {
             const ViStatus waited = wait(POLLOUT, deadline);
             int err = 0;
@@ -121,10 +127,13 @@ ViStatus hislip_channel::connect(const std::string &host, uint16_t port, int wak
                 close();
                 break;
             }
+            connect_err = err;
         }
         close();
     }
     ::freeaddrinfo(list);
+    if (status == VI_ERROR_RSRC_NFOUND && connect_err != 0)
+        velq::status_cause_connect(status, connect_err, name, port);
     if (status != VI_SUCCESS)
         return status;
 

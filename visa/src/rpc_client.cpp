@@ -1,5 +1,7 @@
 #include "rpc_client.h"
 
+#include "status_desc.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -151,10 +153,14 @@ rpc_call_result rpc_client::connect(const std::string &host, uint16_t port, cloc
     hints.ai_socktype = SOCK_STREAM;
     addrinfo *list = nullptr;
     const std::string service = std::to_string(port);
-    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &list) != 0 || !list)
+    const int looked_up = getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
+    if (looked_up != 0 || !list) {
+        velq::status_cause_lookup(VI_ERROR_RSRC_NFOUND, looked_up, host);
         return rpc_call_refused;
+    }
 
     rpc_call_result result = rpc_call_refused;
+    int connect_err = 0;
     for (addrinfo *ai = list; ai; ai = ai->ai_next) {
         {
             std::lock_guard<std::mutex> lock(m_fd_mutex);
@@ -163,6 +169,8 @@ rpc_call_result rpc_client::connect(const std::string &host, uint16_t port, cloc
         if (m_fd < 0)
             continue;
         int rc = ::connect(m_fd, ai->ai_addr, ai->ai_addrlen);
+        if (rc < 0)
+            connect_err = errno;
         if (rc < 0 && errno == EINPROGRESS) {
             const wait_result w = wait_fd(POLLOUT, deadline);
             if (w == wait_ready) {
@@ -170,6 +178,7 @@ rpc_call_result rpc_client::connect(const std::string &host, uint16_t port, cloc
                 socklen_t len = sizeof err;
                 getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &err, &len);
                 rc = err ? -1 : 0;
+                connect_err = err;
             } else {
                 close();
                 result = w == wait_aborted ? rpc_call_aborted : rpc_call_timeout;
@@ -192,6 +201,8 @@ rpc_call_result rpc_client::connect(const std::string &host, uint16_t port, cloc
         close();
     }
     freeaddrinfo(list);
+    if (result == rpc_call_refused && connect_err != 0)
+        velq::status_cause_connect(VI_ERROR_RSRC_NFOUND, connect_err, host, port);
     return result;
 }
 

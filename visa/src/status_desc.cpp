@@ -1,6 +1,8 @@
 #include "status_desc.h"
 
 #include <cstdio>
+#include <cstring>
+#include <netdb.h>
 
 namespace velq {
 
@@ -115,13 +117,62 @@ const status_text kTexts[] = {
     {static_cast<ViStatus>(0xBFFF00A8u), "VI_ERROR_NPERMISSION", "Access to the remote machine is denied."},
 };
 
+// VI_SUCCESS: no cause noted. Never a status a cause is noted for.
+thread_local ViStatus t_cause_status = VI_SUCCESS;
+thread_local std::string t_cause;
+
+// strerror() follows the user's locale; the descriptions are English throughout.
+std::string errno_text(int err)
+{
+    const char *text = strerrordesc_np(err);
+    return text ? std::string(text) : "error " + std::to_string(err);
+}
+
 } // namespace
+
+void status_cause_clear()
+{
+    t_cause_status = VI_SUCCESS;
+}
+
+void status_cause_set(ViStatus status, const std::string &cause)
+{
+    t_cause_status = status;
+    t_cause = cause;
+}
+
+void status_cause_connect(ViStatus status, int err, const std::string &host, unsigned port)
+{
+    status_cause_set(status, "Cannot connect to " + host + " port " + std::to_string(port) + ": " +
+                                 errno_text(err) + ".");
+}
+
+void status_cause_lookup(ViStatus status, int gai_rc, const std::string &host)
+{
+    const std::string name = "Host name \"" + host + "\"";
+    switch (gai_rc) {
+    case EAI_NONAME:
+    case EAI_NODATA:
+    case EAI_ADDRFAMILY:
+        status_cause_set(status, name + " not found.");
+        break;
+    case EAI_AGAIN:
+        status_cause_set(status, name + " could not be looked up: the name server did not answer.");
+        break;
+    default:
+        status_cause_set(status, name + " could not be looked up.");
+        break;
+    }
+}
 
 bool status_desc(ViStatus status, char *desc)
 {
     for (const status_text &entry : kTexts) {
         if (entry.code == status) {
-            std::snprintf(desc, VI_FIND_BUFLEN, "%s", entry.text);
+            if (t_cause_status == status)
+                std::snprintf(desc, VI_FIND_BUFLEN, "%s %s", entry.text, t_cause.c_str());
+            else
+                std::snprintf(desc, VI_FIND_BUFLEN, "%s", entry.text);
             return true;
         }
     }

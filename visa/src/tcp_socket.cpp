@@ -1,5 +1,7 @@
 #include "tcp_socket.h"
 
+#include "status_desc.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <condition_variable>
@@ -96,7 +98,7 @@ ViStatus tcp_wait(int fd, short events, const tcp_deadline &deadline, const tcp_
 }
 
 static ViStatus connect_one(const addrinfo *ai, const tcp_deadline &deadline, const tcp_wakeup *wakeup,
-                            int *fd_out)
+                            int *fd_out, int *err_out)
 {
     const int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, ai->ai_protocol);
     if (fd < 0)
@@ -104,14 +106,19 @@ static ViStatus connect_one(const addrinfo *ai, const tcp_deadline &deadline, co
     ViStatus st = VI_SUCCESS;
     if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
         if (errno != EINPROGRESS && errno != EINTR) {
+            *err_out = errno;
             st = VI_ERROR_RSRC_NFOUND;
         } else {
             st = tcp_wait(fd, POLLOUT, deadline, wakeup);
             if (st == VI_SUCCESS) {
                 int err = 0;
                 socklen_t len = sizeof err;
-                if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0)
+                if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+                    err = errno;
+                if (err != 0) {
+                    *err_out = err;
                     st = VI_ERROR_RSRC_NFOUND;
+                }
             }
         }
     }
@@ -182,8 +189,10 @@ static ViStatus resolve(const std::string &host, const std::string &service, con
         const int slice = (left < 0 || left > 50) ? 50 : left; // also notice the wakeup
         state->done_cv.wait_for(lock, std::chrono::milliseconds(slice));
     }
-    if (state->rc != 0 || !state->result)
+    if (state->rc != 0 || !state->result) {
+        status_cause_lookup(VI_ERROR_RSRC_NFOUND, state->rc, host);
         return VI_ERROR_RSRC_NFOUND;
+    }
     *out = state->result;
     return VI_SUCCESS;
 }
@@ -200,8 +209,9 @@ ViStatus tcp_connect(const std::string &host, ViUInt16 port, const tcp_deadline 
         return resolved;
 
     ViStatus st = VI_ERROR_RSRC_NFOUND;
+    int err = 0;
     for (const addrinfo *ai = res; ai; ai = ai->ai_next) {
-        st = connect_one(ai, deadline, wakeup, fd_out);
+        st = connect_one(ai, deadline, wakeup, fd_out, &err);
         if (st == VI_SUCCESS) {
             if (peer_address) {
                 char text[INET6_ADDRSTRLEN] = {0};
@@ -214,6 +224,8 @@ ViStatus tcp_connect(const std::string &host, ViUInt16 port, const tcp_deadline 
             break;
     }
     ::freeaddrinfo(res);
+    if (st == VI_ERROR_RSRC_NFOUND && err != 0)
+        status_cause_connect(st, err, host, port);
     return st;
 }
 

@@ -20,9 +20,13 @@ namespace {
 
 constexpr ViUInt32 kDefaultOpenTimeoutMs = 2000;
 
+// Every call starts by forgetting the cause an earlier call noted, so that viStatusDesc, which
+// alone keeps it, never explains a status with the cause of another call's failure.
 template <typename F>
-ViStatus guarded(F &&body)
+ViStatus guarded(F &&body, bool keep_cause = false)
 {
+    if (!keep_cause)
+        status_cause_clear();
     try {
         return body();
     } catch (const std::bad_alloc &) {
@@ -259,7 +263,21 @@ ViStatus viStatusDesc(ViObject vi, ViStatus status, ViChar desc[])
         if (vi != VI_NULL && !vi_table::instance().find(vi))
             return VI_ERROR_INV_OBJECT;
         return known ? VI_SUCCESS : VI_WARN_UNKNOWN_STATUS;
-    });
+    }, true);
+}
+
+ViStatus velqStatusName(ViStatus status, ViChar name[])
+{
+    return guarded([&]() -> ViStatus {
+        if (!name)
+            return VI_ERROR_USER_BUF;
+        if (const char *known = status_name(status)) {
+            std::snprintf(name, VI_FIND_BUFLEN, "%s", known);
+            return VI_SUCCESS;
+        }
+        std::snprintf(name, VI_FIND_BUFLEN, "0x%08X", static_cast<unsigned>(status));
+        return VI_WARN_UNKNOWN_STATUS;
+    }, true);
 }
 
 ViStatus viFindRsrc(ViSession sesn, ViConstString expr, ViPFindList vi, ViPUInt32 retCnt, ViChar desc[])

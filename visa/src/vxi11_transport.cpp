@@ -1,6 +1,7 @@
 #include "vxi11_transport.h"
 
 #include "rsrc_parse.h"
+#include "status_desc.h"
 #include "vxi11_proto.h"
 
 #include <algorithm>
@@ -145,8 +146,10 @@ ViStatus vxi11_transport::open(const rsrc_parsed &rsrc, ViUInt32 open_tmo_ms)
         if (!rd.ok())
             return VI_ERROR_IO;
     }
-    if (core_port == 0 || core_port > 65535)
+    if (core_port == 0 || core_port > 65535) {
+        status_cause_set(VI_ERROR_RSRC_NFOUND, "The portmapper of " + m_host + " knows no VXI-11 instrument server.");
         return VI_ERROR_RSRC_NFOUND;
+    }
 
     rpc_call_result r = m_rpc.connect(m_host, static_cast<uint16_t>(core_port), deadline);
     if (r != rpc_call_ok)

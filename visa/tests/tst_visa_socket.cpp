@@ -146,6 +146,7 @@ private slots:
     void openStatusByName_data();
     void openStatusByName();
     void statusDescriptions();
+    void causeFollowsItsFailure();
 };
 
 void TestVisaSocket::readEndsAsSpecified_data()
@@ -610,7 +611,57 @@ void TestVisaSocket::statusDescriptions()
     QCOMPARE(QByteArray(desc), QByteArray("Timeout expired before operation completed."));
     QCOMPARE(viStatusDesc(rm, ViStatus(0xBFFF7777), desc), VI_WARN_UNKNOWN_STATUS);
     QVERIFY(QByteArray(desc).contains("BFFF7777"));
+    char name[VI_FIND_BUFLEN];
+    QCOMPARE(velqStatusName(VI_ERROR_CONN_LOST, name), VI_SUCCESS);
+    QCOMPARE(QByteArray(name), QByteArray("VI_ERROR_CONN_LOST"));
+    QCOMPARE(velqStatusName(VI_SUCCESS_TERM_CHAR, name), VI_SUCCESS);
+    QCOMPARE(QByteArray(name), QByteArray("VI_SUCCESS_TERM_CHAR"));
+    QCOMPARE(velqStatusName(ViStatus(0xBFFF7777), name), VI_WARN_UNKNOWN_STATUS);
+    QCOMPARE(QByteArray(name), QByteArray("0xBFFF7777"));
     viClose(rm);
+}
+
+// The cause of a failed open is added to the description of that status, on that thread, until
+// the thread's next call: never to another status, another thread or a later failure.
+void TestVisaSocket::causeFollowsItsFailure()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    const QByteArray port = QByteArray::number(ntohs(a.sin_port));
+    const QByteArray plain("Insufficient location information or the requested device or resource is not present "
+                           "in the system.");
+    const QByteArray refused = plain + " Cannot connect to 127.0.0.1 port " + port + ": Connection refused.";
+    auto describe = [](ViSession vi, ViStatus status) {
+        char desc[VI_FIND_BUFLEN] = {};
+        viStatusDesc(vi, status, desc);
+        return QByteArray(desc);
+    };
+
+    session s;
+    QCOMPARE(s.open("TCPIP0::127.0.0.1::" + port + "::SOCKET", 1000), VI_ERROR_RSRC_NFOUND);
+    QByteArray other;
+    std::thread([&] { other = describe(VI_NULL, VI_ERROR_RSRC_NFOUND); }).join();
+    QCOMPARE(other, plain);
+    QCOMPARE(describe(s.rm, VI_ERROR_TMO), QByteArray("Timeout expired before operation completed."));
+    QCOMPARE(describe(s.rm, VI_ERROR_RSRC_NFOUND), refused);
+    char name[VI_FIND_BUFLEN];
+    QCOMPARE(velqStatusName(VI_ERROR_RSRC_NFOUND, name), VI_SUCCESS);
+    QCOMPARE(describe(VI_NULL, VI_ERROR_RSRC_NFOUND), refused);
+
+    // The same status for another reason: a resource nobody can reach on this machine.
+    QCOMPARE(s.open("GPIB0::5::INSTR"), VI_ERROR_RSRC_NFOUND);
+    QCOMPARE(describe(s.rm, VI_ERROR_RSRC_NFOUND), plain);
+
+    QCOMPARE(s.open("TCPIP0::127.0.0.1::" + port + "::SOCKET", 1000), VI_ERROR_RSRC_NFOUND);
+    ViUInt32 tmo = 0;
+    QCOMPARE(viGetAttribute(s.rm, VI_ATTR_TMO_VALUE, &tmo), VI_SUCCESS);
+    QCOMPARE(describe(s.rm, VI_ERROR_RSRC_NFOUND), plain);
+    ::close(fd);
 }
 
 QTEST_GUILESS_MAIN(TestVisaSocket)

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include <sys/eventfd.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -29,26 +28,17 @@ ViVersion hislip_version_to_visa(uint16_t version)
 
 } // namespace
 
-hislip_transport::hislip_transport()
-{
-    m_wake_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-}
+hislip_transport::hislip_transport() = default;
 
 hislip_transport::~hislip_transport()
 {
     close();
-    if (m_wake_fd >= 0)
-        ::close(m_wake_fd);
 }
 
 void hislip_transport::interrupt()
 {
     m_interrupted = true;
-    if (m_wake_fd >= 0) {
-        const uint64_t one = 1;
-        // The counter is never read back, so every later poll() wakes too.
-        [[maybe_unused]] const ssize_t n = ::write(m_wake_fd, &one, sizeof one);
-    }
+    m_wakeup.wake();
 }
 
 void hislip_transport::close()
@@ -79,7 +69,7 @@ ViStatus hislip_transport::fail(ViStatus status)
 }
 
 ViStatus hislip_transport::send_message(hislip_channel &chan, const hislip_header &hdr, const void *payload,
-                                        const hislip_deadline &deadline)
+                                        const tcp_deadline &deadline)
 {
     uint8_t raw[kHislipHeaderSize];
     hislip_encode_header(hdr, raw);
@@ -103,7 +93,7 @@ ViStatus hislip_transport::send_error(hislip_channel &chan, uint8_t code, const 
     hdr.type = HISLIP_ERROR;
     hdr.control = code;
     hdr.length = std::strlen(text);
-    return send_message(chan, hdr, text, hislip_deadline(1000));
+    return send_message(chan, hdr, text, tcp_deadline::after_ms(1000));
 }
 
 ViStatus hislip_transport::send_fatal(uint8_t code, const char *text)
@@ -113,15 +103,15 @@ ViStatus hislip_transport::send_fatal(uint8_t code, const char *text)
     hdr.control = code;
     hdr.length = std::strlen(text);
     if (m_sync.is_open())
-        send_message(m_sync, hdr, text, hislip_deadline(500));
+        send_message(m_sync, hdr, text, tcp_deadline::after_ms(500));
     if (m_async.is_open())
-        send_message(m_async, hdr, text, hislip_deadline(500));
+        send_message(m_async, hdr, text, tcp_deadline::after_ms(500));
     m_sync.close();
     m_async.close();
     return fail(VI_ERROR_IO);
 }
 
-ViStatus hislip_transport::read_async_message(const hislip_deadline &deadline, async_msg *msg)
+ViStatus hislip_transport::read_async_message(const tcp_deadline &deadline, async_msg *msg)
 {
     while (!m_async_hdr_done) {
         size_t got = 0;
@@ -168,14 +158,14 @@ void hislip_transport::handle_unsolicited_async(const async_msg &msg)
 }
 
 ViStatus hislip_transport::async_transaction(const hislip_header &request, const void *payload,
-                                             uint8_t response_type, const hislip_deadline &deadline,
+                                             uint8_t response_type, const tcp_deadline &deadline,
                                              async_msg *response)
 {
     ViStatus status = send_message(m_async, request, payload, deadline);
     if (status != VI_SUCCESS)
         return fail(status);
     for (unsigned messages = 0;; ++messages) {
-        if (messages > 0 && deadline.expired()) {
+        if (messages > 0 && deadline.passed()) {
             ++m_stale_async[response_type & 31];
             return VI_ERROR_TMO;
         }
@@ -218,16 +208,16 @@ ViStatus hislip_transport::async_transaction(const hislip_header &request, const
 
 ViStatus hislip_transport::open(const rsrc_parsed &rsrc, ViUInt32 open_tmo_ms)
 {
-    if (m_wake_fd < 0)
+    if (m_wakeup.fd() < 0)
         return VI_ERROR_SYSTEM_ERROR;
     m_host = rsrc.host;
     m_port = rsrc.hislip_port;
     m_device_name = rsrc.hislip_name.empty() ? rsrc.lan_device : rsrc.hislip_name;
     if (m_device_name.size() > kHislipMaxSubAddress)
         return VI_ERROR_INV_RSRC_NAME;
-    const hislip_deadline deadline(open_tmo_ms);
+    const tcp_deadline deadline = tcp_deadline::after_ms(open_tmo_ms);
 
-    ViStatus status = m_sync.connect(m_host, m_port, m_wake_fd, deadline);
+    ViStatus status = m_sync.connect(m_host, m_port, &m_wakeup, deadline);
     if (status != VI_SUCCESS)
         return status;
 
@@ -259,7 +249,7 @@ ViStatus hislip_transport::open(const rsrc_parsed &rsrc, ViUInt32 open_tmo_ms)
     m_server_version = server_version < kHislipProtocolVersion ? server_version : kHislipProtocolVersion;
     m_session_id = static_cast<uint16_t>(resp.param & 0xFFFF);
 
-    status = m_async.connect(m_host, m_port, m_wake_fd, deadline);
+    status = m_async.connect(m_host, m_port, &m_wakeup, deadline);
     if (status != VI_SUCCESS)
         return status;
     hdr = hislip_header();
@@ -296,7 +286,7 @@ ViStatus hislip_transport::read_stb(ViUInt16 *stb, const io_attrs &attrs)
     hdr.control = take_rmt();
     hdr.param = m_last_sent_id;
     async_msg msg;
-    status = async_transaction(hdr, nullptr, HISLIP_ASYNC_STATUS_RESPONSE, hislip_deadline(attrs.tmo_ms), &msg);
+    status = async_transaction(hdr, nullptr, HISLIP_ASYNC_STATUS_RESPONSE, tcp_deadline::after_ms(attrs.tmo_ms), &msg);
     if (status != VI_SUCCESS)
         return status;
     *stb = msg.hdr.control;
@@ -317,7 +307,7 @@ ViStatus hislip_transport::gpib_control_ren(ViUInt16 mode, const io_attrs &attrs
     hdr.control = static_cast<uint8_t>(mode);
     hdr.param = m_last_sent_id;
     async_msg msg;
-    return async_transaction(hdr, nullptr, HISLIP_ASYNC_REMOTE_LOCAL_RESPONSE, hislip_deadline(attrs.tmo_ms),
+    return async_transaction(hdr, nullptr, HISLIP_ASYNC_REMOTE_LOCAL_RESPONSE, tcp_deadline::after_ms(attrs.tmo_ms),
                              &msg);
 }
 
@@ -362,7 +352,7 @@ ViStatus hislip_transport::lock(ViAccessMode type, ViUInt32 tmo_ms, const char *
     // The server waits up to tmo_ms itself; allow a little more for the answer.
     const ViUInt32 wait_ms = tmo_ms >= VI_TMO_INFINITE - 5000 ? VI_TMO_INFINITE : tmo_ms + 5000;
     async_msg msg;
-    status = async_transaction(hdr, key.data(), HISLIP_ASYNC_LOCK_RESPONSE, hislip_deadline(wait_ms), &msg);
+    status = async_transaction(hdr, key.data(), HISLIP_ASYNC_LOCK_RESPONSE, tcp_deadline::after_ms(wait_ms), &msg);
     if (status != VI_SUCCESS)
         return status;
     switch (msg.hdr.control) {
@@ -402,7 +392,7 @@ ViStatus hislip_transport::unlock()
     hdr.control = HISLIP_LOCK_RELEASE;
     hdr.param = m_last_sent_id;
     async_msg msg;
-    status = async_transaction(hdr, nullptr, HISLIP_ASYNC_LOCK_RESPONSE, hislip_deadline(10000), &msg);
+    status = async_transaction(hdr, nullptr, HISLIP_ASYNC_LOCK_RESPONSE, tcp_deadline::after_ms(10000), &msg);
     if (status != VI_SUCCESS)
         return status;
     count = 0;
@@ -462,7 +452,7 @@ ViStatus hislip_transport::set_attribute(ViAttr attr, ViAttrState value)
         // Announce first and adopt afterwards: the server may still be
         // sending within the old limit until it has read ours.
         status = async_transaction(hdr, size_be, HISLIP_ASYNC_MAXIMUM_MESSAGE_SIZE_RESPONSE,
-                                   hislip_deadline(5000), &msg);
+                                   tcp_deadline::after_ms(5000), &msg);
         if (status != VI_SUCCESS)
             return status;
         if (msg.payload.size() == 8) {

@@ -48,30 +48,30 @@ private:
     ViStatus fail(ViStatus status);
     ViStatus check_alive() const;
     ViStatus send_message(hislip_channel &chan, const hislip_header &hdr, const void *payload,
-                          const hislip_deadline &deadline);
+                          const tcp_deadline &deadline);
     ViStatus send_fatal(uint8_t code, const char *text);
     ViStatus send_error(hislip_channel &chan, uint8_t code, const char *text);
-    ViStatus flush_backlog(const hislip_deadline &deadline);
+    ViStatus flush_backlog(const tcp_deadline &deadline);
     // Every call that sends on the synchronous channel starts here: a dead or interrupted session
     // stops it, and the rest of a frame cut short by an earlier time-out goes out first.
-    ViStatus begin_sync_send(const hislip_deadline &deadline);
+    ViStatus begin_sync_send(const tcp_deadline &deadline);
     ViStatus send_sync_message(uint8_t type, uint8_t control, const ViByte *payload, size_t len,
-                               const hislip_deadline &deadline, size_t *payload_sent);
+                               const tcp_deadline &deadline, size_t *payload_sent);
     uint8_t take_rmt();
 
     // Resumable reads: a time-out in the middle of a header or payload keeps
     // the stream in step for the next call.
-    ViStatus read_sync_header(const hislip_deadline &deadline, hislip_header *hdr);
-    ViStatus skip_sync_payload(const hislip_deadline &deadline);
-    ViStatus read_async_message(const hislip_deadline &deadline, async_msg *msg);
+    ViStatus read_sync_header(const tcp_deadline &deadline, hislip_header *hdr);
+    ViStatus skip_sync_payload(const tcp_deadline &deadline);
+    ViStatus read_async_message(const tcp_deadline &deadline, async_msg *msg);
     ViStatus async_transaction(const hislip_header &request, const void *payload, uint8_t response_type,
-                               const hislip_deadline &deadline, async_msg *response);
+                               const tcp_deadline &deadline, async_msg *response);
     void handle_unsolicited_async(const async_msg &msg);
     void drop_response();
 
     hislip_channel m_sync;
     hislip_channel m_async;
-    int m_wake_fd = -1;
+    tcp_wakeup m_wakeup;
     std::atomic<bool> m_interrupted{false};
     std::atomic<ViStatus> m_dead{VI_SUCCESS};
 

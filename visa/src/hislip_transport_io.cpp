@@ -24,7 +24,7 @@ void hislip_transport::drop_response()
     }
 }
 
-ViStatus hislip_transport::flush_backlog(const hislip_deadline &deadline)
+ViStatus hislip_transport::flush_backlog(const tcp_deadline &deadline)
 {
     if (m_backlog.empty())
         return VI_SUCCESS;
@@ -37,7 +37,7 @@ ViStatus hislip_transport::flush_backlog(const hislip_deadline &deadline)
     return fail(status);
 }
 
-ViStatus hislip_transport::begin_sync_send(const hislip_deadline &deadline)
+ViStatus hislip_transport::begin_sync_send(const tcp_deadline &deadline)
 {
     const ViStatus status = check_alive();
     if (status != VI_SUCCESS)
@@ -46,7 +46,7 @@ ViStatus hislip_transport::begin_sync_send(const hislip_deadline &deadline)
 }
 
 ViStatus hislip_transport::send_sync_message(uint8_t type, uint8_t control, const ViByte *payload, size_t len,
-                                             const hislip_deadline &deadline, size_t *payload_sent)
+                                             const tcp_deadline &deadline, size_t *payload_sent)
 {
     *payload_sent = 0;
     hislip_header hdr;
@@ -90,7 +90,7 @@ ViStatus hislip_transport::write(const ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_
 {
     std::lock_guard<std::mutex> guard(m_sync_mtx);
     *ret_cnt = 0;
-    const hislip_deadline deadline(attrs.tmo_ms);
+    const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
     ViStatus status = begin_sync_send(deadline);
     if (status != VI_SUCCESS)
         return status;
@@ -122,7 +122,7 @@ ViStatus hislip_transport::assert_trigger(ViUInt16 protocol, const io_attrs &att
     if (protocol != VI_TRIG_PROT_DEFAULT)
         return VI_ERROR_INV_PROT;
     std::lock_guard<std::mutex> guard(m_sync_mtx);
-    const hislip_deadline deadline(attrs.tmo_ms);
+    const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
     const ViStatus status = begin_sync_send(deadline);
     if (status != VI_SUCCESS)
         return status;
@@ -131,7 +131,7 @@ ViStatus hislip_transport::assert_trigger(ViUInt16 protocol, const io_attrs &att
     return send_sync_message(HISLIP_TRIGGER, take_rmt(), nullptr, 0, deadline, &sent);
 }
 
-ViStatus hislip_transport::read_sync_header(const hislip_deadline &deadline, hislip_header *hdr)
+ViStatus hislip_transport::read_sync_header(const tcp_deadline &deadline, hislip_header *hdr)
 {
     while (m_hdr_have < kHislipHeaderSize) {
         size_t got = 0;
@@ -147,7 +147,7 @@ ViStatus hislip_transport::read_sync_header(const hislip_deadline &deadline, his
     return VI_SUCCESS;
 }
 
-ViStatus hislip_transport::skip_sync_payload(const hislip_deadline &deadline)
+ViStatus hislip_transport::skip_sync_payload(const tcp_deadline &deadline)
 {
     uint8_t scratch[16 * 1024];
     while (m_skip_left > 0) {
@@ -168,7 +168,7 @@ ViStatus hislip_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, co
     ViStatus status = check_alive();
     if (status != VI_SUCCESS)
         return status;
-    const hislip_deadline deadline(attrs.tmo_ms);
+    const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
     ViUInt32 got = 0;
     unsigned headers = 0;
 
@@ -251,7 +251,7 @@ ViStatus hislip_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, co
         // A peer that keeps sending messages we drop never lets a wait time
         // out, so the deadline is checked here too (not before the first
         // header: a zero time-out still takes what has arrived).
-        if (headers++ > 0 && deadline.expired())
+        if (headers++ > 0 && deadline.passed())
             return finish(VI_ERROR_TMO);
         status = skip_sync_payload(deadline);
         if (status != VI_SUCCESS)
@@ -311,7 +311,7 @@ ViStatus hislip_transport::clear(const io_attrs &attrs)
 {
     std::lock_guard<std::mutex> sync_guard(m_sync_mtx);
     std::lock_guard<std::mutex> async_guard(m_async_mtx);
-    const hislip_deadline deadline(attrs.tmo_ms);
+    const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
     ViStatus status = begin_sync_send(deadline);
     if (status != VI_SUCCESS)
         return status;
@@ -323,7 +323,7 @@ ViStatus hislip_transport::clear(const io_attrs &attrs)
         return fail(status);
     async_msg msg;
     for (unsigned dropped = 0;; ++dropped) {
-        if (dropped > 0 && deadline.expired())
+        if (dropped > 0 && deadline.passed())
             return VI_ERROR_TMO;
         status = read_async_message(deadline, &msg);
         if (status != VI_SUCCESS)
@@ -350,7 +350,7 @@ ViStatus hislip_transport::clear(const io_attrs &attrs)
 
     drop_response();
     for (unsigned dropped = 0;; ++dropped) {
-        if (dropped > 0 && deadline.expired())
+        if (dropped > 0 && deadline.passed())
             return VI_ERROR_TMO;
         status = skip_sync_payload(deadline);
         if (status != VI_SUCCESS)

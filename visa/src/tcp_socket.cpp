@@ -1,5 +1,6 @@
 #include "tcp_socket.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <condition_variable>
@@ -15,6 +16,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace velq {
@@ -28,6 +30,30 @@ tcp_deadline tcp_deadline::after_ms(ViUInt32 ms)
         d.m_at = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     }
     return d;
+}
+
+tcp_deadline tcp_deadline::after(std::chrono::milliseconds span)
+{
+    tcp_deadline d;
+    d.m_at = std::chrono::steady_clock::now() + span;
+    return d;
+}
+
+tcp_deadline tcp_deadline::never()
+{
+    tcp_deadline d;
+    d.m_infinite = true;
+    return d;
+}
+
+ViUInt32 tcp_deadline::remaining_ms() const
+{
+    if (m_infinite)
+        return VI_TMO_INFINITE;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(m_at - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        return 0;
+    return left.count() >= static_cast<long long>(VI_TMO_INFINITE) ? VI_TMO_INFINITE - 1 : static_cast<ViUInt32>(left.count());
 }
 
 bool tcp_deadline::passed() const
@@ -68,6 +94,15 @@ void tcp_wakeup::wake()
             n = ::write(m_fd, &one, sizeof one);
         } while (n < 0 && errno == EINTR);
     }
+}
+
+void tcp_wakeup::reset()
+{
+    if (m_fd >= 0) {
+        uint64_t value = 0;
+        [[maybe_unused]] const ssize_t n = ::read(m_fd, &value, sizeof value);
+    }
+    m_woken.store(false);
 }
 
 ViStatus tcp_wait(int fd, short events, const tcp_deadline &deadline, const tcp_wakeup *wakeup)
@@ -233,20 +268,43 @@ static ViStatus map_socket_errno(int err)
     }
 }
 
-ViStatus tcp_send_all(int fd, const void *buf, size_t len, size_t *sent, const tcp_deadline &deadline,
-                      const tcp_wakeup *wakeup)
+ViStatus tcp_send_all_v(int fd, const iovec *iov_in, int count, size_t *sent, const tcp_deadline &deadline,
+                        const tcp_wakeup *wakeup)
 {
-    const auto *p = static_cast<const unsigned char *>(buf);
     size_t done = 0;
     ViStatus st = VI_SUCCESS;
-    while (done < len) {
+    iovec iov[tcp_max_iov];
+    if (count < 0 || count > tcp_max_iov) {
+        st = VI_ERROR_INV_PARAMETER;
+        count = 0;
+    }
+    std::copy(iov_in, iov_in + count, iov);
+    int first = 0;
+    for (;;) {
+        while (first < count && iov[first].iov_len == 0)
+            ++first;
+        if (first >= count)
+            break;
         if (wakeup && wakeup->woken()) {
             st = VI_ERROR_ABORT;
             break;
         }
-        const ssize_t n = ::send(fd, p + done, len - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        msghdr msg{};
+        msg.msg_iov = iov + first;
+        msg.msg_iovlen = static_cast<size_t>(count - first);
+        // MSG_NOSIGNAL: a peer gone away must be an error we report, not a signal that ends the host
+        // program; every send of the library comes through here.
+        const ssize_t n = ::sendmsg(fd, &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             done += static_cast<size_t>(n);
+            for (size_t left = static_cast<size_t>(n); left > 0;) {
+                const size_t take = std::min(left, iov[first].iov_len);
+                iov[first].iov_base = static_cast<char *>(iov[first].iov_base) + take;
+                iov[first].iov_len -= take;
+                left -= take;
+                if (iov[first].iov_len == 0)
+                    ++first;
+            }
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -263,6 +321,13 @@ ViStatus tcp_send_all(int fd, const void *buf, size_t len, size_t *sent, const t
     if (sent)
         *sent = done;
     return st;
+}
+
+ViStatus tcp_send_all(int fd, const void *buf, size_t len, size_t *sent, const tcp_deadline &deadline,
+                      const tcp_wakeup *wakeup)
+{
+    iovec iov{const_cast<void *>(buf), len};
+    return tcp_send_all_v(fd, &iov, 1, sent, deadline, wakeup);
 }
 
 ViStatus tcp_recv_some(int fd, void *buf, size_t cap, size_t *got, const tcp_deadline &deadline,

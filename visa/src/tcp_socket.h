@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+struct iovec;
+
 namespace velq {
 
 // An absolute end time for a whole VISA call, so that a reply trickling in byte by byte cannot
@@ -14,9 +16,13 @@ namespace velq {
 class tcp_deadline {
 public:
     static tcp_deadline after_ms(ViUInt32 ms); // VI_TMO_INFINITE never passes
+    static tcp_deadline after(std::chrono::milliseconds span);
+    static tcp_deadline never();
     bool infinite() const { return m_infinite; }
     bool passed() const;
     int poll_ms() const; // for poll(): -1 when infinite, 0 once passed, else the rest rounded up
+    // What is left as a time-out to hand on to a peer: VI_TMO_INFINITE when infinite, 0 once passed.
+    ViUInt32 remaining_ms() const;
 
 private:
     bool m_infinite = false;
@@ -33,6 +39,8 @@ public:
     tcp_wakeup &operator=(const tcp_wakeup &) = delete;
 
     void wake();
+    // Arms it again; only while no call is waiting on it.
+    void reset();
     bool woken() const { return m_woken.load(); }
     int fd() const { return m_fd; }
 
@@ -51,9 +59,15 @@ ViStatus tcp_connect(const std::string &host, ViUInt16 port, const tcp_deadline 
 // Waits until fd is ready for events (POLLIN/POLLOUT). VI_SUCCESS, VI_ERROR_TMO, VI_ERROR_ABORT.
 ViStatus tcp_wait(int fd, short events, const tcp_deadline &deadline, const tcp_wakeup *wakeup);
 
-// Sends every byte (partial sends, EINTR and EAGAIN handled; no SIGPIPE). *sent counts what went out.
+// Sends every byte (partial sends, EINTR and EAGAIN handled; a vanished peer gives an error, never
+// SIGPIPE). *sent counts what went out, so a caller can finish a frame cut short by a time-out.
 ViStatus tcp_send_all(int fd, const void *buf, size_t len, size_t *sent, const tcp_deadline &deadline,
                       const tcp_wakeup *wakeup);
+// The same for buffers gathered into as few sends as the kernel takes (header and payload); at most
+// tcp_max_iov of them.
+constexpr int tcp_max_iov = 8;
+ViStatus tcp_send_all_v(int fd, const iovec *iov, int count, size_t *sent, const tcp_deadline &deadline,
+                        const tcp_wakeup *wakeup);
 
 // Receives what is available, waiting for at least one byte. VI_ERROR_CONN_LOST when the peer
 // hung up, VI_ERROR_TMO when nothing arrived in time.

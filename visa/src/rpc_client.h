@@ -1,17 +1,18 @@
 #pragma once
 
 #include "rpc_message.h"
+#include "tcp_socket.h"
 
-#include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 #include <string>
 
-// A blocking ONC RPC client over one TCP connection. Every wait is bounded
-// by a deadline and by interrupt(), which another thread may call at any
-// time to make the current and all later calls return rpc_aborted.
+namespace velq {
+
+// A blocking ONC RPC client over one TCP connection of the network layer.
+// Every wait is bounded by a deadline and by interrupt(), which another
+// thread may call at any time to make the current and all later calls
+// return rpc_call_aborted.
 
 enum rpc_call_result {
     rpc_call_ok,
@@ -27,8 +28,6 @@ enum rpc_call_result {
 class rpc_client
 {
 public:
-    using clock = std::chrono::steady_clock;
-
     // max_record bounds every reply record: larger ones are refused
     // before anything is allocated for them.
     explicit rpc_client(size_t max_record);
@@ -36,12 +35,11 @@ public:
     rpc_client(const rpc_client &) = delete;
     rpc_client &operator=(const rpc_client &) = delete;
 
-    // clock::time_point::max() means no deadline.
-    rpc_call_result connect(const std::string &host, uint16_t port, clock::time_point deadline);
+    rpc_call_result connect(const std::string &host, uint16_t port, const tcp_deadline &deadline);
     // reply receives the whole reply record; the procedure's results start
     // at *results_offset (kept in place so long read data is not copied).
     rpc_call_result call(uint32_t prog, uint32_t vers, uint32_t proc, const xdr_bytes &args,
-                         clock::time_point deadline, xdr_bytes *reply, size_t *results_offset);
+                         const tcp_deadline &deadline, xdr_bytes *reply, size_t *results_offset);
     void close();
     void interrupt();
     // True when no call is half done: nothing unanswered, no partial record.
@@ -52,21 +50,13 @@ public:
     std::string peer_address() const { return m_peer; }
 
 private:
-    enum wait_result { wait_ready, wait_timeout, wait_aborted, wait_error };
-    wait_result wait_fd(short events, clock::time_point deadline);
-    rpc_call_result send_all(const uint8_t *data, size_t n, clock::time_point deadline);
-    rpc_call_result receive_record(clock::time_point deadline, xdr_bytes *record);
+    rpc_call_result send_all(const uint8_t *data, size_t n, const tcp_deadline &deadline);
+    rpc_call_result receive_record(const tcp_deadline &deadline, xdr_bytes *record);
     void drop_connection();
     bool is_stale(uint32_t xid) const;
-    bool set_receive_timeout(clock::time_point deadline);
 
     int m_fd = -1;
-    int m_wake_fd = -1;
-    std::atomic<bool> m_aborted{false};
-    std::atomic<bool> m_in_call{false};
-    // Guards m_fd against interrupt() shutting down a descriptor that is being closed.
-    std::mutex m_fd_mutex;
-    int m_rcvtimeo_ms = -1;
+    tcp_wakeup m_wakeup;
     uint32_t m_xid;
     rpc_record_assembler m_assembler;
     xdr_bytes m_inbuf;
@@ -77,3 +67,5 @@ private:
     std::deque<uint32_t> m_stale;
     std::string m_peer;
 };
+
+} // namespace velq

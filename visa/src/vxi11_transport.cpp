@@ -13,8 +13,6 @@ namespace velq {
 
 namespace {
 
-using clock = rpc_client::clock;
-
 // Replies are bounded by what we ask for; one device_read asks for at most
 // this much, so a record can never grow past it plus the RPC overhead.
 constexpr uint32_t kMaxReadChunk = 8u << 20;
@@ -45,29 +43,11 @@ uint32_t wire_timeout(ViUInt32 ms)
     return ms == VI_TMO_INFINITE ? 0xFFFFFFFFu : ms;
 }
 
-clock::time_point visa_deadline(ViUInt32 ms)
-{
-    if (ms == VI_TMO_INFINITE)
-        return clock::time_point::max();
-    return clock::now() + std::chrono::milliseconds(ms);
-}
-
-// What is left of a VISA deadline, as an io_timeout for the next call.
-uint32_t remaining_ms(clock::time_point deadline)
-{
-    if (deadline == clock::time_point::max())
-        return 0xFFFFFFFFu;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now()).count();
-    if (left <= 0)
-        return 0;
-    return left >= 0xFFFFFFFFll ? 0xFFFFFFFEu : static_cast<uint32_t>(left);
-}
-
-clock::time_point rpc_deadline(uint32_t io_timeout, uint32_t lock_timeout)
+tcp_deadline rpc_deadline(uint32_t io_timeout, uint32_t lock_timeout)
 {
     if (io_timeout == 0xFFFFFFFFu || lock_timeout == 0xFFFFFFFFu)
-        return clock::time_point::max();
-    return clock::now() + std::chrono::milliseconds(uint64_t(io_timeout) + lock_timeout) + kRpcMargin;
+        return tcp_deadline::never();
+    return tcp_deadline::after(std::chrono::milliseconds(uint64_t(io_timeout) + lock_timeout) + kRpcMargin);
 }
 
 void copy_string(const std::string &s, void *value)
@@ -121,7 +101,7 @@ vxi11_transport::~vxi11_transport()
 
 ViStatus vxi11_transport::open(const rsrc_parsed &rsrc, ViUInt32 open_tmo_ms)
 {
-    const clock::time_point deadline = visa_deadline(open_tmo_ms);
+    const tcp_deadline deadline = tcp_deadline::after_ms(open_tmo_ms);
     m_host = rsrc.host;
     m_device = rsrc.lan_device.empty() ? std::string("inst0") : rsrc.lan_device;
 
@@ -185,7 +165,7 @@ ViStatus vxi11_transport::open(const rsrc_parsed &rsrc, ViUInt32 open_tmo_ms)
     return VI_SUCCESS;
 }
 
-ViStatus vxi11_transport::core_call(uint32_t proc, const xdr_bytes &args, clock::time_point deadline,
+ViStatus vxi11_transport::core_call(uint32_t proc, const xdr_bytes &args, const tcp_deadline &deadline,
                                     xdr_bytes *reply, size_t *offset)
 {
     if (!m_linked)
@@ -196,13 +176,13 @@ ViStatus vxi11_transport::core_call(uint32_t proc, const xdr_bytes &args, clock:
 ViStatus vxi11_transport::write(const ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, const io_attrs &attrs)
 {
     *ret_cnt = 0;
-    const clock::time_point deadline = visa_deadline(attrs.tmo_ms);
+    const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
     uint32_t off = 0;
     do {
         const uint32_t chunk = std::min(cnt - off, m_max_recv);
         vxi11_write_parms parms;
         parms.lid = m_lid;
-        parms.io_timeout = remaining_ms(deadline);
+        parms.io_timeout = deadline.remaining_ms();
         parms.flags = (off + chunk == cnt && attrs.send_end_en) ? uint32_t(vxi11_flag_end) : 0u;
         parms.data = buf + off;
         parms.size = chunk;
@@ -233,14 +213,14 @@ ViStatus vxi11_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, con
     *ret_cnt = 0;
     if (cnt == 0)
         return VI_SUCCESS_MAX_CNT;
-    const clock::time_point deadline = visa_deadline(attrs.tmo_ms);
+    const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
     uint32_t got = 0;
     unsigned empty_partials = 0;
     for (;;) {
         vxi11_read_parms parms;
         parms.lid = m_lid;
         parms.request_size = std::min(cnt - got, kMaxReadChunk);
-        parms.io_timeout = remaining_ms(deadline);
+        parms.io_timeout = deadline.remaining_ms();
         parms.flags = attrs.termchar_en ? uint32_t(vxi11_flag_termchrset) : 0u;
         parms.term_char = attrs.termchar;
         xdr_bytes reply;
@@ -414,7 +394,7 @@ void vxi11_transport::close()
         xdr_bytes reply;
         size_t pos = 0;
         m_rpc.call(vxi11_core_prog, vxi11_core_vers, vxi11_destroy_link, vxi11_encode_link(m_lid),
-                   clock::now() + std::chrono::milliseconds(1000), &reply, &pos);
+                   tcp_deadline::after(std::chrono::milliseconds(1000)), &reply, &pos);
     }
     m_linked = false;
     m_lock_count = 0;

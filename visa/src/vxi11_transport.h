@@ -34,7 +34,7 @@ public:
     static uint16_t portmapper_port();
 
 private:
-    ViStatus core_call(uint32_t proc, const xdr_bytes &args, rpc_client::clock::time_point deadline,
+    ViStatus core_call(uint32_t proc, const xdr_bytes &args, const tcp_deadline &deadline,
                        xdr_bytes *reply, size_t *offset);
     ViStatus generic_call(uint32_t proc, const io_attrs &attrs, xdr_bytes *reply, size_t *offset);
     ViStatus simple_call(uint32_t proc, const io_attrs &attrs);

@@ -73,6 +73,7 @@ void TestVisaNameLookup::stalledLookupEndsAtOpenTimeout_data()
 {
     QTest::addColumn<QByteArray>("resource");
     QTest::newRow("socket") << QByteArray("TCPIP0::instr.stalled.test::5025::SOCKET");
+    QTest::newRow("vxi11") << QByteArray("TCPIP0::instr.stalled.test::inst0::INSTR");
     QTest::newRow("hislip") << QByteArray("TCPIP0::instr.stalled.test::hislip0::INSTR");
 }
 

@@ -2,6 +2,7 @@
 
 #include "hislip_channel.h"
 #include "hislip_codec.h"
+#include "read_loop.h"
 #include "transport.h"
 
 #include <atomic>
@@ -16,7 +17,7 @@ namespace velq {
 // mode: every Data/DataEnd/Trigger carries an even MessageID, and answers
 // tagged with an older ID are dropped, which keeps a session usable after a
 // read timed out.
-class hislip_transport : public transport
+class hislip_transport : public transport, private read_source
 {
 public:
     hislip_transport();
@@ -61,6 +62,8 @@ private:
 
     // Resumable reads: a time-out in the middle of a header or payload keeps
     // the stream in step for the next call.
+    ViStatus next_chunk(ViByte *dst, size_t cap, size_t gathered, const io_attrs &attrs, const tcp_deadline &deadline,
+                        read_chunk *chunk) override;
     ViStatus read_sync_header(const tcp_deadline &deadline, hislip_header *hdr);
     ViStatus skip_sync_payload(const tcp_deadline &deadline);
     ViStatus read_async_message(const tcp_deadline &deadline, async_msg *msg);
@@ -96,8 +99,7 @@ private:
     bool m_msg_is_end = false;
     uint64_t m_payload_left = 0; // of the message being delivered, still in the socket
     uint64_t m_skip_left = 0;    // of a message being dropped, still in the socket
-    std::vector<uint8_t> m_pending; // read from the socket, not yet delivered
-    size_t m_pending_pos = 0;
+    read_loop m_reader{read_loop::term_scan::plain};
 
     // Asynchronous channel.
     std::mutex m_async_mtx;

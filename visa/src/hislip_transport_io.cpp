@@ -15,8 +15,7 @@ uint8_t hislip_transport::take_rmt()
 
 void hislip_transport::drop_response()
 {
-    m_pending.clear();
-    m_pending_pos = 0;
+    m_reader.reset();
     if (m_in_message) {
         m_skip_left += m_payload_left;
         m_payload_left = 0;
@@ -163,115 +162,63 @@ ViStatus hislip_transport::skip_sync_payload(const tcp_deadline &deadline)
 
 ViStatus hislip_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, const io_attrs &attrs)
 {
-    std::lock_guard<std::mutex> guard(m_sync_mtx);
     *ret_cnt = 0;
-    ViStatus status = check_alive();
+    const ViStatus status = check_alive();
     if (status != VI_SUCCESS)
         return status;
-    const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
-    ViUInt32 got = 0;
-    unsigned headers = 0;
+    const ViStatus result = m_reader.read(*this, buf, cnt, ret_cnt, attrs);
+    if (result == VI_SUCCESS)
+        m_rmt_delivered = true;
+    return result;
+}
 
-    // END wins over the termination character when both fall on the last byte.
-    auto message_complete = [this]() {
-        return m_in_message && m_msg_is_end && m_payload_left == 0 && m_pending_pos >= m_pending.size();
-    };
-    auto finish = [&](ViStatus result) {
-        *ret_cnt = got;
-        if (result == VI_SUCCESS) {
-            m_in_message = false;
-            m_pending.clear();
-            m_pending_pos = 0;
-            m_rmt_delivered = true;
-        }
-        return result;
-    };
-
-    for (;;) {
-        if (m_in_message && m_pending_pos < m_pending.size()) {
-            size_t n = std::min<size_t>(cnt - got, m_pending.size() - m_pending_pos);
-            bool term = false;
-            if (attrs.termchar_en) {
-                const uint8_t *start = m_pending.data() + m_pending_pos;
-                const void *hit = std::memchr(start, attrs.termchar, n);
-                if (hit) {
-                    n = static_cast<size_t>(static_cast<const uint8_t *>(hit) - start) + 1;
-                    term = true;
-                }
-            }
-            std::memcpy(buf + got, m_pending.data() + m_pending_pos, n);
-            m_pending_pos += n;
-            got += static_cast<ViUInt32>(n);
-            if (m_pending_pos >= m_pending.size()) {
-                m_pending.clear();
-                m_pending_pos = 0;
-            }
-            if (message_complete())
-                return finish(VI_SUCCESS);
-            if (term)
-                return finish(VI_SUCCESS_TERM_CHAR);
-            if (got == cnt)
-                return finish(VI_SUCCESS_MAX_CNT);
-            continue;
-        }
+ViStatus hislip_transport::next_chunk(ViByte *dst, size_t cap, size_t gathered, const io_attrs &attrs,
+                                      const tcp_deadline &deadline, read_chunk *chunk)
+{
+    (void)gathered;
+    (void)attrs;
+    for (unsigned headers = 0;; ++headers) {
         if (m_in_message && m_payload_left > 0) {
-            if (got == cnt)
-                return finish(VI_SUCCESS_MAX_CNT);
-            const size_t want = static_cast<size_t>(std::min<uint64_t>(cnt - got, m_payload_left));
-            size_t n = 0;
-            status = m_sync.recv_some(buf + got, want, deadline, &n);
+            const size_t want = static_cast<size_t>(std::min<uint64_t>(cap, m_payload_left));
+            const ViStatus status = m_sync.recv_some(dst, want, deadline, &chunk->len);
             if (status != VI_SUCCESS)
-                return finish(fail(status));
-            m_payload_left -= n;
-            bool term = false;
-            if (attrs.termchar_en) {
-                const void *hit = std::memchr(buf + got, attrs.termchar, n);
-                if (hit) {
-                    const size_t keep = static_cast<size_t>(static_cast<const uint8_t *>(hit) - (buf + got)) + 1;
-                    // Bytes past the termination character belong to the next read.
-                    m_pending.assign(buf + got + keep, buf + got + n);
-                    m_pending_pos = 0;
-                    n = keep;
-                    term = true;
-                }
-            }
-            got += static_cast<ViUInt32>(n);
-            if (message_complete())
-                return finish(VI_SUCCESS);
-            if (term)
-                return finish(VI_SUCCESS_TERM_CHAR);
-            if (got == cnt)
-                return finish(VI_SUCCESS_MAX_CNT);
-            continue;
+                return fail(status);
+            m_payload_left -= chunk->len;
+            chunk->end = m_msg_is_end && m_payload_left == 0;
+            if (m_payload_left == 0)
+                m_in_message = false;
+            return VI_SUCCESS;
         }
-        if (message_complete())
-            return finish(VI_SUCCESS); // an empty DataEnd
+        if (m_in_message && m_msg_is_end) {
+            m_in_message = false; // an empty DataEnd
+            chunk->end = true;
+            return VI_SUCCESS;
+        }
         m_in_message = false;
 
-        // A peer that keeps sending messages we drop never lets a wait time
-        // out, so the deadline is checked here too (not before the first
-        // header: a zero time-out still takes what has arrived).
-        if (headers++ > 0 && deadline.passed())
-            return finish(VI_ERROR_TMO);
-        status = skip_sync_payload(deadline);
+        // A peer that keeps sending messages we drop never lets a wait time out, so the deadline is
+        // checked here too (not before the first header: a zero time-out still takes what has arrived).
+        if (headers > 0 && deadline.passed())
+            return VI_ERROR_TMO;
+        ViStatus status = skip_sync_payload(deadline);
         if (status != VI_SUCCESS)
-            return finish(status);
+            return status;
         hislip_header hdr;
         status = read_sync_header(deadline, &hdr);
         if (status != VI_SUCCESS)
-            return finish(status);
+            return status;
 
         switch (hdr.type) {
         case HISLIP_DATA:
         case HISLIP_DATA_END:
             if (hdr.length > m_accept_max)
-                return finish(send_fatal(HISLIP_FATAL_UNIDENTIFIED, "message exceeds the announced maximum size"));
+                return send_fatal(HISLIP_FATAL_UNIDENTIFIED, "message exceeds the announced maximum size");
             if (!m_overlapped && hdr.param != kHislipUnknownMessageId && hdr.param != m_last_sent_id) {
                 // An answer to a message before the last one (e.g. after a time-out):
-                // it and whatever this call has gathered so far are obsolete.
+                // it and whatever this read has gathered so far are obsolete.
                 m_skip_left = hdr.length;
-                got = 0;
-                break;
+                chunk->restart = true;
+                return VI_SUCCESS;
             }
             m_in_message = true;
             m_msg_is_end = hdr.type == HISLIP_DATA_END;
@@ -279,29 +226,29 @@ ViStatus hislip_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, co
             break;
         case HISLIP_INTERRUPTED:
             m_skip_left = hdr.length;
-            got = 0;
-            break;
+            chunk->restart = true;
+            return VI_SUCCESS;
         case HISLIP_FATAL_ERROR:
             m_sync.close();
             m_async.close();
-            return finish(fail(VI_ERROR_IO));
+            return fail(VI_ERROR_IO);
         case HISLIP_ERROR:
             // The server dropped something we sent, so no answer will come.
             if (hdr.length > m_accept_max)
-                return finish(send_fatal(HISLIP_FATAL_UNIDENTIFIED, "message too large"));
+                return send_fatal(HISLIP_FATAL_UNIDENTIFIED, "message too large");
             m_skip_left = hdr.length;
             status = skip_sync_payload(deadline);
-            return finish(status == VI_SUCCESS ? VI_ERROR_IO : status);
+            return status == VI_SUCCESS ? VI_ERROR_IO : status;
         case HISLIP_DEVICE_CLEAR_ACKNOWLEDGE:
             m_skip_left = hdr.length; // late answer of a clear that timed out
             break;
         default:
             if (hdr.length > m_accept_max)
-                return finish(send_fatal(HISLIP_FATAL_UNIDENTIFIED, "message too large"));
+                return send_fatal(HISLIP_FATAL_UNIDENTIFIED, "message too large");
             m_skip_left = hdr.length;
             status = send_error(m_sync, HISLIP_ERR_UNRECOGNIZED_MSG_TYPE, "unrecognized message type");
             if (status != VI_SUCCESS)
-                return finish(fail(status));
+                return fail(status);
             break;
         }
     }

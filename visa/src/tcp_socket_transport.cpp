@@ -2,7 +2,6 @@
 
 #include "rsrc_parse.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,80 +58,30 @@ ViStatus tcp_socket_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt
     *ret_cnt = 0;
     if (m_wakeup.woken())
         return VI_ERROR_ABORT;
-    const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
-    // Without the termination character there are no message bounds to track; a later read
-    // with it enabled starts a message afresh.
-    if (!attrs.termchar_en)
-        m_scanner.reset();
-    ViUInt32 n = 0;
-    // Set after a chunk when END is not suppressed: only bytes already queued continue the
-    // message, so the next receive does not wait and finding nothing ends the read.
-    bool pause_ends = false;
-    for (;;) {
-        // Read-ahead first, then fresh bytes straight into the caller's buffer; either way only
-        // the new bytes are scanned, and bytes past the terminator go back to the read-ahead.
-        const ViByte *fresh = nullptr;
-        size_t fresh_len = 0;
-        bool from_ahead = false;
-        if (m_ahead_pos < m_ahead.size()) {
-            fresh_len = std::min<size_t>(m_ahead.size() - m_ahead_pos, cnt - n);
-            std::memcpy(buf + n, m_ahead.data() + m_ahead_pos, fresh_len);
-            m_ahead_pos += fresh_len;
-            from_ahead = true;
-        } else if (n < cnt) {
-            if (m_fd < 0) {
-                *ret_cnt = n;
-                return VI_ERROR_CONN_LOST;
-            }
-            const ViStatus st = tcp_recv_some(m_fd, buf + n, cnt - n, &fresh_len,
-                                              pause_ends ? tcp_deadline::after_ms(0) : deadline, &m_wakeup);
-            if (pause_ends && st == VI_ERROR_TMO) {
-                // Without END suppression a pause in the stream ends the message.
-                *ret_cnt = n;
-                m_scanner.reset();
-                return VI_SUCCESS;
-            }
-            if (st != VI_SUCCESS) {
-                *ret_cnt = n;
-                return st;
-            }
-        }
-        fresh = buf + n;
-        if (attrs.termchar_en && fresh_len > 0) {
-            const size_t end = m_scanner.scan(fresh, fresh_len, attrs.termchar);
-            if (end != term_scanner::npos) {
-                const size_t extra = fresh_len - end;
-                if (extra > 0) {
-                    if (from_ahead) {
-                        m_ahead_pos -= extra;
-                    } else {
-                        m_ahead.assign(fresh + end, fresh + fresh_len);
-                        m_ahead_pos = 0;
-                    }
-                }
-                *ret_cnt = n + static_cast<ViUInt32>(end);
-                return VI_SUCCESS_TERM_CHAR;
-            }
-        }
-        n += static_cast<ViUInt32>(fresh_len);
-        if (m_ahead_pos >= m_ahead.size()) {
-            m_ahead.clear();
-            m_ahead_pos = 0;
-        }
-        if (n >= cnt) {
-            *ret_cnt = n;
-            return VI_SUCCESS_MAX_CNT;
-        }
-        pause_ends = !attrs.suppress_end_en && n > 0 && m_ahead.empty();
+    return m_reader.read(*this, buf, cnt, ret_cnt, attrs);
+}
+
+ViStatus tcp_socket_transport::next_chunk(ViByte *dst, size_t cap, size_t gathered, const io_attrs &attrs,
+                                          const tcp_deadline &deadline, read_chunk *chunk)
+{
+    if (m_fd < 0)
+        return VI_ERROR_CONN_LOST;
+    // A byte stream has no END; unless END is suppressed, a pause after some bytes stands for it:
+    // only bytes already queued continue the message, so this receive does not wait.
+    const bool pause_ends = !attrs.suppress_end_en && gathered > 0;
+    const ViStatus status = tcp_recv_some(m_fd, dst, cap, &chunk->len, pause_ends ? tcp_deadline::after_ms(0) : deadline,
+                                          &m_wakeup);
+    if (pause_ends && status == VI_ERROR_TMO) {
+        chunk->end = true;
+        return VI_SUCCESS;
     }
+    return status;
 }
 
 ViStatus tcp_socket_transport::clear(const io_attrs &attrs)
 {
     (void)attrs;
-    m_ahead.clear();
-    m_ahead_pos = 0;
-    m_scanner.reset();
+    m_reader.reset();
     if (m_fd < 0)
         return VI_ERROR_CONN_LOST;
     tcp_discard_input(m_fd, kClearDrainLimit);

@@ -1,17 +1,16 @@
 #pragma once
 
+#include "read_loop.h"
 #include "tcp_socket.h"
-#include "term_scan.h"
 #include "transport.h"
 
 #include <string>
-#include <vector>
 
 namespace velq {
 
 // TCPIP SOCKET: a raw byte stream. With no END on the wire, a message ends at the termination
 // character (on by default here), outside definite-length blocks.
-class tcp_socket_transport : public transport {
+class tcp_socket_transport : public transport, private read_source {
 public:
     tcp_socket_transport();
     ~tcp_socket_transport() override;
@@ -29,15 +28,15 @@ public:
     ViStatus set_attribute(ViAttr attr, ViAttrState value) override;
 
 private:
+    ViStatus next_chunk(ViByte *dst, size_t cap, size_t gathered, const io_attrs &attrs, const tcp_deadline &deadline,
+                        read_chunk *chunk) override;
+
     int m_fd = -1;
     tcp_wakeup m_wakeup;
     std::string m_peer_address;
     bool m_nodelay = true;
     bool m_keepalive = false;
-    // Bytes received beyond the end of the last message, handed out by the next read.
-    std::vector<ViByte> m_ahead;
-    size_t m_ahead_pos = 0;
-    term_scanner m_scanner;
+    read_loop m_reader{read_loop::term_scan::block_aware};
 };
 
 } // namespace velq

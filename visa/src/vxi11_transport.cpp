@@ -210,48 +210,43 @@ ViStatus vxi11_transport::write(const ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_c
 
 ViStatus vxi11_transport::read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, const io_attrs &attrs)
 {
-    *ret_cnt = 0;
-    if (cnt == 0)
-        return VI_SUCCESS_MAX_CNT;
-    const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
-    uint32_t got = 0;
-    unsigned empty_partials = 0;
-    for (;;) {
-        vxi11_read_parms parms;
-        parms.lid = m_lid;
-        parms.request_size = std::min(cnt - got, kMaxReadChunk);
-        parms.io_timeout = deadline.remaining_ms();
-        parms.flags = attrs.termchar_en ? uint32_t(vxi11_flag_termchrset) : 0u;
-        parms.term_char = attrs.termchar;
-        xdr_bytes reply;
-        size_t pos = 0;
-        const ViStatus st = core_call(vxi11_device_read, vxi11_encode(parms),
-                                      rpc_deadline(parms.io_timeout, 0), &reply, &pos);
-        if (st != VI_SUCCESS)
-            return st;
-        xdr_reader rd(reply.data() + pos, reply.size() - pos);
-        vxi11_read_resp resp;
-        if (!vxi11_decode(rd, &resp, parms.request_size))
-            return VI_ERROR_IO;
-        if (resp.size) {
-            std::memcpy(buf + got, resp.data, resp.size);
-            got += static_cast<uint32_t>(resp.size);
-            *ret_cnt = got;
-        }
-        if (resp.error != vxi11_err_none)
-            return vxi11_map_error(resp.error);
-        if ((resp.reason & vxi11_reason_end) && !attrs.suppress_end_en)
-            return VI_SUCCESS;
-        if ((resp.reason & vxi11_reason_chr) && attrs.termchar_en)
-            return VI_SUCCESS_TERM_CHAR;
-        if (got == cnt)
-            return VI_SUCCESS_MAX_CNT;
-        // "More follows" with nothing in it, over and over, is a broken peer.
-        if (resp.size == 0 && ++empty_partials > 16)
-            return VI_ERROR_IO;
-        if (resp.size)
-            empty_partials = 0;
-    }
+    m_empty_partials = 0;
+    return m_reader.read(*this, buf, cnt, ret_cnt, attrs);
+}
+
+ViStatus vxi11_transport::next_chunk(ViByte *dst, size_t cap, size_t gathered, const io_attrs &attrs,
+                                     const tcp_deadline &deadline, read_chunk *chunk)
+{
+    (void)gathered;
+    vxi11_read_parms parms;
+    parms.lid = m_lid;
+    parms.request_size = static_cast<uint32_t>(std::min<size_t>(cap, kMaxReadChunk));
+    parms.io_timeout = deadline.remaining_ms();
+    parms.flags = attrs.termchar_en ? uint32_t(vxi11_flag_termchrset) : 0u;
+    parms.term_char = attrs.termchar;
+    xdr_bytes reply;
+    size_t pos = 0;
+    const ViStatus st = core_call(vxi11_device_read, vxi11_encode(parms), rpc_deadline(parms.io_timeout, 0), &reply,
+                                  &pos);
+    if (st != VI_SUCCESS)
+        return st;
+    xdr_reader rd(reply.data() + pos, reply.size() - pos);
+    vxi11_read_resp resp;
+    if (!vxi11_decode(rd, &resp, parms.request_size))
+        return VI_ERROR_IO;
+    if (resp.size)
+        std::memcpy(dst, resp.data, resp.size);
+    chunk->len = resp.size;
+    if (resp.error != vxi11_err_none)
+        return vxi11_map_error(resp.error);
+    chunk->end = (resp.reason & vxi11_reason_end) != 0;
+    chunk->term = (resp.reason & vxi11_reason_chr) != 0;
+    // "More follows" with nothing in it, over and over, is a broken peer.
+    if (resp.size == 0 && ++m_empty_partials > 16)
+        return VI_ERROR_IO;
+    if (resp.size)
+        m_empty_partials = 0;
+    return VI_SUCCESS;
 }
 
 ViStatus vxi11_transport::generic_call(uint32_t proc, const io_attrs &attrs, xdr_bytes *reply, size_t *offset)

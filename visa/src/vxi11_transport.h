@@ -1,5 +1,6 @@
 #pragma once
 
+#include "read_loop.h"
 #include "rpc_client.h"
 #include "transport.h"
 
@@ -10,7 +11,7 @@ namespace velq {
 // TCPIP INSTR over VXI-11: one core-channel link per session, found through
 // the portmapper (port 111, or VELQ_VXI11_PORTMAPPER_PORT). The abort and
 // interrupt channels are not used: interrupt() ends a blocked call locally.
-class vxi11_transport : public transport
+class vxi11_transport : public transport, private read_source
 {
 public:
     vxi11_transport();
@@ -34,6 +35,8 @@ public:
     static uint16_t portmapper_port();
 
 private:
+    ViStatus next_chunk(ViByte *dst, size_t cap, size_t gathered, const io_attrs &attrs, const tcp_deadline &deadline,
+                        read_chunk *chunk) override;
     ViStatus core_call(uint32_t proc, const xdr_bytes &args, const tcp_deadline &deadline,
                        xdr_bytes *reply, size_t *offset);
     ViStatus generic_call(uint32_t proc, const io_attrs &attrs, xdr_bytes *reply, size_t *offset);
@@ -44,6 +47,8 @@ private:
     bool m_linked = false;
     uint32_t m_max_recv = 1024;
     unsigned m_lock_count = 0;
+    unsigned m_empty_partials = 0; // of the read under way
+    read_loop m_reader{read_loop::term_scan::by_peer};
     std::string m_device;
     std::string m_host;
 };

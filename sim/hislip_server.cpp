@@ -17,23 +17,6 @@ namespace {
 // A connection must say who it is promptly; a silent one is dropped.
 constexpr int kFirstMessageTimeoutMs = 30000;
 
-bool ReadExactTimed(int nFd, char* pDest, size_t nLen, int nTimeoutMs)
-{
-    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
-    while (nLen > 0) {
-        const auto nLeft = std::chrono::duration_cast<std::chrono::milliseconds>(
-            tEnd - std::chrono::steady_clock::now()).count();
-        if (nLeft <= 0)
-            return false;
-        const long nGot = SimSocket::Receive(nFd, pDest, nLen, static_cast<int>(nLeft));
-        if (nGot <= 0)
-            return false;
-        pDest += nGot;
-        nLen -= static_cast<size_t>(nGot);
-    }
-    return true;
-}
-
 void SendFatalAndClose(int nFd, uint8_t uCode, const char* pText)
 {
     CHislipSession::SendFrame(nFd, HISLIP_FATAL_ERROR, uCode, 0, pText, std::strlen(pText));
@@ -178,41 +161,27 @@ CHislipServer::~CHislipServer()
 
 bool CHislipServer::Start(const std::string& strBindAddress, uint16_t uPort, std::string& strError)
 {
-    m_nListenFd = SimSocket::Listen(strBindAddress, uPort, m_uPort, strError);
-    if (m_nListenFd < 0)
+    if (!m_listener.Start(strBindAddress, uPort, [this](int nFd) { HandleConnection(nFd); }, strError))
         return false;
     if (strBindAddress != "0.0.0.0")
         m_strAnnounceHost = strBindAddress;
-    m_bStopping = false;
-    m_acceptThread = std::thread([this] { AcceptLoop(); });
     return true;
 }
 
 std::string CHislipServer::AnnounceLine() const
 {
-    const std::string strPort = std::to_string(m_uPort);
+    const std::string strPort = std::to_string(Port());
     return "HISLIP " + strPort + " TCPIP0::" + m_strAnnounceHost + "::hislip0," + strPort + "::INSTR";
 }
 
 void CHislipServer::Stop()
 {
-    if (m_bStopping.exchange(true))
-        return;
-    if (m_acceptThread.joinable())
-        m_acceptThread.join();
-    if (m_nListenFd >= 0)
-        ::close(m_nListenFd);
-    m_nListenFd = -1;
-    {
+    // Lock waits end on the sessions' own flag, not on a socket.
+    m_listener.Stop([this] {
         std::lock_guard<std::mutex> guard(m_mtx);
         for (auto& entry : m_mapSessions)
             entry.second->Shutdown();
-        for (SWorker& worker : m_lstWorkers) {
-            if (worker.nFd >= 0 && !*worker.pDone)
-                ::shutdown(worker.nFd, SHUT_RDWR);
-        }
-    }
-    ReapWorkers(true);
+    });
 }
 
 std::shared_ptr<CHislipSession> CHislipServer::FindSession(uint16_t uSessionId)
@@ -228,52 +197,12 @@ void CHislipServer::RemoveSession(uint16_t uSessionId)
     m_mapSessions.erase(uSessionId);
 }
 
-void CHislipServer::ReapWorkers(bool bAll)
-{
-    std::list<SWorker> lstDone;
-    {
-        std::lock_guard<std::mutex> guard(m_mtx);
-        for (auto it = m_lstWorkers.begin(); it != m_lstWorkers.end();) {
-            if (bAll || *it->pDone) {
-                lstDone.splice(lstDone.end(), m_lstWorkers, it++);
-            } else {
-                ++it;
-            }
-        }
-    }
-    for (SWorker& worker : lstDone) {
-        if (worker.thread.joinable())
-            worker.thread.join();
-    }
-}
-
-void CHislipServer::AcceptLoop()
-{
-    while (!m_bStopping) {
-        const int nFd = SimSocket::Accept(m_nListenFd, 200);
-        ReapWorkers(false);
-        if (nFd < 0)
-            continue;
-        SimSocket::SetNoDelay(nFd);
-        SWorker worker;
-        worker.pDone = std::make_shared<std::atomic<bool>>(false);
-        worker.nFd = nFd;
-        auto pDone = worker.pDone;
-        std::lock_guard<std::mutex> guard(m_mtx);
-        worker.thread = std::thread([this, nFd, pDone] {
-            HandleConnection(nFd);
-            *pDone = true;
-        });
-        m_lstWorkers.push_back(std::move(worker));
-    }
-}
-
 void CHislipServer::HandleConnection(int nFd)
 {
     uint8_t raw[kHislipHeaderSize];
     hislip_header hdr;
-    if (!ReadExactTimed(nFd, reinterpret_cast<char*>(raw), sizeof raw, kFirstMessageTimeoutMs)) {
-        ::close(nFd);
+    if (!SimSocket::ReceiveExact(nFd, reinterpret_cast<char*>(raw), sizeof raw, kFirstMessageTimeoutMs)) {
+        m_listener.Close(nFd);
         return;
     }
     if (hislip_decode_header(raw, &hdr) != HISLIP_DECODE_OK) {
@@ -287,8 +216,8 @@ void CHislipServer::HandleConnection(int nFd)
             return;
         }
         std::string strDevice(static_cast<size_t>(hdr.length), '\0');
-        if (!strDevice.empty() && !ReadExactTimed(nFd, &strDevice[0], strDevice.size(), kFirstMessageTimeoutMs)) {
-            ::close(nFd);
+        if (!strDevice.empty() && !SimSocket::ReceiveExact(nFd, &strDevice[0], strDevice.size(), kFirstMessageTimeoutMs)) {
+            m_listener.Close(nFd);
             return;
         }
         if (strDevice.empty())

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "Listener.h"
 #include "Server.h"
 
 class CDeviceRegistry;
@@ -65,7 +66,7 @@ public:
 
     bool Start(const std::string& strBindAddress, uint16_t uPort, std::string& strError) override;
     void Stop() override;
-    uint16_t Port() const override { return m_uPort; }
+    uint16_t Port() const override { return m_listener.Port(); }
     std::string AnnounceLine() const override;
 
     CHislipLockTable& Locks() { return m_locks; }
@@ -76,27 +77,14 @@ public:
     void RemoveSession(uint16_t uSessionId);
 
 private:
-    struct SWorker
-    {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> pDone;
-        int nFd = -1;
-    };
-
-    void AcceptLoop();
     void HandleConnection(int nFd);
-    void ReapWorkers(bool bAll);
 
     std::shared_ptr<CDeviceRegistry> m_pRegistry;
     CHislipLockTable m_locks;
     std::string m_strAnnounceHost = "127.0.0.1";
-    uint16_t m_uPort = 0;
-    int m_nListenFd = -1;
-    std::atomic<bool> m_bStopping{false};
-    std::thread m_acceptThread;
+    CListener m_listener;
 
     std::mutex m_mtx;
-    std::list<SWorker> m_lstWorkers;
     std::map<uint16_t, std::shared_ptr<CHislipSession>> m_mapSessions;
     uint16_t m_uNextSessionId = 1;
 };

@@ -47,14 +47,8 @@ public:
                 nLen -= nTake;
                 continue;
             }
-            if (nLen >= m_buffer.size() / 2) {
-                const long nGot = SimSocket::Receive(m_nFd, pDest, nLen, -1);
-                if (nGot <= 0)
-                    return false;
-                pDest += nGot;
-                nLen -= static_cast<size_t>(nGot);
-                continue;
-            }
+            if (nLen >= m_buffer.size() / 2)
+                return SimSocket::ReceiveExact(m_nFd, pDest, nLen, -1);
             const long nGot = SimSocket::Receive(m_nFd, m_buffer.data(), m_buffer.size(), -1);
             if (nGot <= 0)
                 return false;

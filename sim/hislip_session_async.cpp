@@ -14,18 +14,6 @@ namespace {
 constexpr uint64_t kMaxAsyncPayload = 64 * 1024;
 constexpr size_t kMaxLockString = 256;
 
-bool ReadExact(int nFd, char* pDest, size_t nLen)
-{
-    while (nLen > 0) {
-        const long nGot = SimSocket::Receive(nFd, pDest, nLen, -1);
-        if (nGot <= 0)
-            return false;
-        pDest += nGot;
-        nLen -= static_cast<size_t>(nGot);
-    }
-    return true;
-}
-
 } // namespace
 
 bool CHislipSession::HandleAsyncMessage(const hislip_header& hdr, const std::string& strPayload)
@@ -130,7 +118,7 @@ void CHislipSession::RunAsync()
     }
     while (nFd >= 0 && !m_bClosing) {
         uint8_t raw[kHislipHeaderSize];
-        if (!ReadExact(nFd, reinterpret_cast<char*>(raw), sizeof raw))
+        if (!SimSocket::ReceiveExact(nFd, reinterpret_cast<char*>(raw), sizeof raw, -1))
             break;
         hislip_header hdr;
         if (hislip_decode_header(raw, &hdr) != HISLIP_DECODE_OK) {
@@ -142,7 +130,7 @@ void CHislipSession::RunAsync()
             break;
         }
         std::string strPayload(static_cast<size_t>(hdr.length), '\0');
-        if (!strPayload.empty() && !ReadExact(nFd, &strPayload[0], strPayload.size()))
+        if (!strPayload.empty() && !SimSocket::ReceiveExact(nFd, &strPayload[0], strPayload.size(), -1))
             break;
         if (!HandleAsyncMessage(hdr, strPayload))
             break;

@@ -9,10 +9,6 @@
 
 #include "SocketUtil.h"
 
-namespace {
-constexpr int kPollMs = 200;
-}
-
 bool RpcSendRecord(int nFd, const xdr_bytes& baBody, const std::string& strTail)
 {
     const uint32_t uMark = static_cast<uint32_t>(baBody.size() + strTail.size()) | rpc_last_fragment;
@@ -30,80 +26,23 @@ CRpcTcpServer::~CRpcTcpServer()
 
 bool CRpcTcpServer::Listen(const std::string& strAddress, uint16_t uPort, std::string& strError)
 {
-    m_nListenFd = SimSocket::Listen(strAddress, uPort, m_uPort, strError);
-    if (m_nListenFd < 0)
-        return false;
-    m_bStop = false;
-    m_acceptThread = std::thread(&CRpcTcpServer::AcceptLoop, this);
-    return true;
+    return m_listener.Start(strAddress, uPort, [this](int nFd) { Serve(nFd); }, strError);
 }
 
 void CRpcTcpServer::StopListening()
 {
-    if (m_nListenFd < 0 && !m_acceptThread.joinable())
-        return;
-    m_bStop = true;
-    if (m_acceptThread.joinable())
-        m_acceptThread.join();
-    if (m_nListenFd >= 0)
-        ::close(m_nListenFd);
-    m_nListenFd = -1;
-    OnStopping();
-    std::list<std::unique_ptr<SConnection>> lst;
-    {
-        std::lock_guard<std::mutex> lock(m_mtx);
-        for (auto& p : m_lstConnections)
-            if (p->nFd >= 0)
-                ::shutdown(p->nFd, SHUT_RDWR);
-        lst.swap(m_lstConnections);
-    }
-    for (auto& p : lst)
-        if (p->thread.joinable())
-            p->thread.join();
+    m_listener.Stop([this] { OnStopping(); });
 }
 
-void CRpcTcpServer::ReapFinished()
+void CRpcTcpServer::Serve(int nFd)
 {
-    std::list<std::unique_ptr<SConnection>> lstDone;
-    {
-        std::lock_guard<std::mutex> lock(m_mtx);
-        for (auto it = m_lstConnections.begin(); it != m_lstConnections.end();) {
-            if ((*it)->bDone) {
-                lstDone.push_back(std::move(*it));
-                it = m_lstConnections.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-    for (auto& p : lstDone)
-        p->thread.join();
-}
-
-void CRpcTcpServer::AcceptLoop()
-{
-    while (!m_bStop) {
-        const int nFd = SimSocket::Accept(m_nListenFd, kPollMs);
-        ReapFinished();
-        if (nFd < 0)
-            continue;
-        SimSocket::SetNoDelay(nFd);
-        std::lock_guard<std::mutex> lock(m_mtx);
-        auto pConn = std::make_unique<SConnection>();
-        pConn->nFd = nFd;
-        pConn->uId = m_uNextId++;
-        SConnection* p = pConn.get();
-        m_lstConnections.push_back(std::move(pConn));
-        p->thread = std::thread(&CRpcTcpServer::Serve, this, std::ref(*p));
-    }
-}
-
-void CRpcTcpServer::Serve(SConnection& conn)
-{
+    SConnection conn;
+    conn.nFd = nFd;
+    conn.uId = m_uNextId++;
     rpc_record_assembler assembler(MaxRecord());
     std::vector<char> buf(256 * 1024);
     bool bOpen = true;
-    while (bOpen && !m_bStop) {
+    while (bOpen && !IsStopping()) {
         // A blocking receive: Stop() shuts the socket down to end it.
         const ssize_t nGot = ::recv(conn.nFd, buf.data(), buf.size(), 0);
         if (nGot < 0 && errno == EINTR)
@@ -151,9 +90,5 @@ void CRpcTcpServer::Serve(SConnection& conn)
         }
     }
     OnDisconnect(conn);
-    {
-        std::lock_guard<std::mutex> lock(m_mtx);
-        SimSocket::ShutdownAndClose(conn.nFd);
-    }
-    conn.bDone = true;
+    m_listener.Close(conn.nFd);
 }

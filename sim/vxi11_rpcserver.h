@@ -1,15 +1,10 @@
 #pragma once
 
-#include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <list>
-#include <map>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
+#include "Listener.h"
 #include "rpc_message.h"
 
 // ONC RPC over TCP for the simulator: a listener, one thread per connection,
@@ -22,8 +17,6 @@ public:
     {
         int nFd = -1;
         uint64_t uId = 0;
-        std::atomic<bool> bDone{false};
-        std::thread thread;
         // Sent after the reply body as the end of the same record, so long
         // read data is not copied into the body first; the handler pads it.
         std::string strTail;
@@ -38,8 +31,8 @@ public:
 
     bool Listen(const std::string& strAddress, uint16_t uPort, std::string& strError);
     void StopListening();
-    uint16_t ListenPort() const { return m_uPort; }
-    bool IsStopping() const { return m_bStop; }
+    uint16_t ListenPort() const { return m_listener.Port(); }
+    bool IsStopping() const { return m_listener.IsStopping(); }
 
 protected:
     // Fills baReply with a complete reply body (see rpc_encode_reply*).
@@ -51,17 +44,10 @@ protected:
     virtual size_t MaxRecord() const { return 64 * 1024; }
 
 private:
-    void AcceptLoop();
-    void Serve(SConnection& conn);
-    void ReapFinished();
+    void Serve(int nFd);
 
-    int m_nListenFd = -1;
-    uint16_t m_uPort = 0;
-    std::atomic<bool> m_bStop{false};
-    std::thread m_acceptThread;
-    std::mutex m_mtx;
-    std::list<std::unique_ptr<SConnection>> m_lstConnections;
-    uint64_t m_uNextId = 1;
+    CListener m_listener;
+    std::atomic<uint64_t> m_uNextId{1};
 };
 
 // Sends one reply body, followed by strTail, as a single-fragment record.

@@ -286,6 +286,159 @@ xdr_bytes CVxi11Server::DeviceRead(SLink& link, int nFd, const vxi11_read_parms&
     return std::move(w.buf);
 }
 
+bool CVxi11Server::ProcNull(SCall& call)
+{
+    (void)call;
+    return true;
+}
+
+bool CVxi11Server::ProcCreateLink(SCall& call)
+{
+    bool bGarbage = false;
+    call.baResults = CreateLink(call.conn, call.args, bGarbage);
+    return !bGarbage;
+}
+
+bool CVxi11Server::ProcDeviceWrite(SCall& call)
+{
+    vxi11_write_parms parms;
+    if (!vxi11_decode(call.args, &parms, MaxRecord()))
+        return false;
+    SLink* pLink = FindLink(call.conn, parms.lid);
+    vxi11_write_resp resp;
+    resp.error = pLink ? CheckLock(*pLink, parms.flags, parms.lock_timeout) : vxi11_err_invalid_link;
+    if (resp.error == vxi11_err_none) {
+        // A new program message discards an unread response, including
+        // what a termination-character read left over.
+        DropPending(pLink->pDevice.get());
+        pLink->pDevice->Write(reinterpret_cast<const char*>(parms.data), parms.size, (parms.flags & vxi11_flag_end) != 0);
+        resp.size = static_cast<uint32_t>(parms.size);
+    }
+    call.baResults = vxi11_encode(resp);
+    return true;
+}
+
+bool CVxi11Server::ProcDeviceRead(SCall& call)
+{
+    vxi11_read_parms parms;
+    if (!vxi11_decode(call.args, &parms))
+        return false;
+    SLink* pLink = FindLink(call.conn, parms.lid);
+    vxi11_read_resp resp;
+    resp.error = pLink ? CheckLock(*pLink, parms.flags, parms.lock_timeout) : vxi11_err_invalid_link;
+    call.baResults = resp.error == vxi11_err_none
+                         ? DeviceRead(*pLink, call.conn.nFd, parms, call.eAction, call.conn.strTail)
+                         : vxi11_encode(resp);
+    return true;
+}
+
+bool CVxi11Server::ProcGeneric(SCall& call)
+{
+    vxi11_generic_parms parms;
+    if (!vxi11_decode(call.args, &parms))
+        return false;
+    SLink* pLink = FindLink(call.conn, parms.lid);
+    const int32_t nError = pLink ? CheckLock(*pLink, parms.flags, parms.lock_timeout) : vxi11_err_invalid_link;
+    uint8_t uStb = 0;
+    if (nError == vxi11_err_none) {
+        CDevice& dev = *pLink->pDevice;
+        switch (call.uProc) {
+        case vxi11_device_readstb: {
+            uStb = dev.StatusByte();
+            std::lock_guard<std::mutex> lock(m_mtx);
+            if (m_mapPending.count(&dev))
+                uStb |= 0x10; // MAV: part of a response is still unread
+            break;
+        }
+        case vxi11_device_trigger:
+            dev.Trigger();
+            break;
+        case vxi11_device_clear:
+            DropPending(&dev);
+            dev.Clear();
+            break;
+        case vxi11_device_remote:
+            dev.SetRemote(true);
+            break;
+        default:
+            dev.SetRemote(false);
+            break;
+        }
+    }
+    call.baResults = call.uProc == vxi11_device_readstb ? vxi11_encode_readstb_resp(nError, uStb)
+                                                        : vxi11_encode_error(nError);
+    return true;
+}
+
+bool CVxi11Server::ProcDeviceLock(SCall& call)
+{
+    vxi11_lock_parms parms;
+    if (!vxi11_decode(call.args, &parms))
+        return false;
+    SLink* pLink = FindLink(call.conn, parms.lid);
+    int32_t nError = vxi11_err_invalid_link;
+    if (pLink) {
+        const auto tWait = (parms.flags & vxi11_flag_waitlock) ? WireTimeout(parms.lock_timeout)
+                                                               : std::chrono::milliseconds(0);
+        nError = pLink->pDevice->AcquireLock(pLink->uOwner, tWait) ? vxi11_err_none : vxi11_err_locked;
+    }
+    call.baResults = vxi11_encode_error(nError);
+    return true;
+}
+
+bool CVxi11Server::ProcUnlockOrDestroy(SCall& call)
+{
+    const int32_t nLid = call.args.get_i32();
+    if (!call.args.ok())
+        return false;
+    SLink* pLink = FindLink(call.conn, nLid);
+    int32_t nError = vxi11_err_invalid_link;
+    if (pLink && call.uProc == vxi11_device_unlock) {
+        nError = pLink->pDevice->ReleaseLock(pLink->uOwner) ? vxi11_err_none : vxi11_err_no_lock;
+    } else if (pLink) {
+        ReleaseLink(*pLink);
+        std::lock_guard<std::mutex> lock(m_mtx);
+        m_mapLinks[call.conn.uId].erase(nLid);
+        nError = vxi11_err_none;
+    }
+    call.baResults = vxi11_encode_error(nError);
+    return true;
+}
+
+bool CVxi11Server::ProcDocmd(SCall& call)
+{
+    xdr_writer w;
+    w.put_i32(vxi11_err_not_supported);
+    w.put_opaque(nullptr, 0);
+    call.baResults = std::move(w.buf);
+    return true;
+}
+
+bool CVxi11Server::ProcNotSupported(SCall& call)
+{
+    call.baResults = vxi11_encode_error(vxi11_err_not_supported);
+    return true;
+}
+
+const CVxi11Server::SProcedure CVxi11Server::s_aProcedures[] = {
+    {vxi11_null, &CVxi11Server::ProcNull},
+    {vxi11_create_link, &CVxi11Server::ProcCreateLink},
+    {vxi11_device_write, &CVxi11Server::ProcDeviceWrite},
+    {vxi11_device_read, &CVxi11Server::ProcDeviceRead},
+    {vxi11_device_readstb, &CVxi11Server::ProcGeneric},
+    {vxi11_device_trigger, &CVxi11Server::ProcGeneric},
+    {vxi11_device_clear, &CVxi11Server::ProcGeneric},
+    {vxi11_device_remote, &CVxi11Server::ProcGeneric},
+    {vxi11_device_local, &CVxi11Server::ProcGeneric},
+    {vxi11_device_lock, &CVxi11Server::ProcDeviceLock},
+    {vxi11_device_unlock, &CVxi11Server::ProcUnlockOrDestroy},
+    {vxi11_destroy_link, &CVxi11Server::ProcUnlockOrDestroy},
+    {vxi11_device_docmd, &CVxi11Server::ProcDocmd},
+    {vxi11_device_enable_srq, &CVxi11Server::ProcNotSupported},
+    {vxi11_create_intr_chan, &CVxi11Server::ProcNotSupported},
+    {vxi11_destroy_intr_chan, &CVxi11Server::ProcNotSupported},
+};
+
 CRpcTcpServer::EAction CVxi11Server::OnCall(SConnection& conn, const rpc_call_info& call, xdr_reader& args,
                                             xdr_bytes& baReply)
 {
@@ -297,147 +450,18 @@ CRpcTcpServer::EAction CVxi11Server::OnCall(SConnection& conn, const rpc_call_in
         baReply = rpc_encode_reply_error(call.h.xid, rpc_prog_mismatch, vxi11_core_vers, vxi11_core_vers);
         return EAction::Reply;
     }
-
-    EAction eAction = EAction::Reply;
-    bool bGarbage = false;
-    xdr_bytes baResults;
-    switch (call.h.proc) {
-    case vxi11_null:
-        break;
-    case vxi11_create_link:
-        baResults = CreateLink(conn, args, bGarbage);
-        break;
-    case vxi11_device_write: {
-        vxi11_write_parms parms;
-        if (!vxi11_decode(args, &parms, MaxRecord())) {
-            bGarbage = true;
-            break;
-        }
-        SLink* pLink = FindLink(conn, parms.lid);
-        vxi11_write_resp resp;
-        resp.error = pLink ? CheckLock(*pLink, parms.flags, parms.lock_timeout) : vxi11_err_invalid_link;
-        if (resp.error == vxi11_err_none) {
-            // A new program message discards an unread response, including
-            // what a termination-character read left over.
-            DropPending(pLink->pDevice.get());
-            pLink->pDevice->Write(reinterpret_cast<const char*>(parms.data), parms.size,
-                                  (parms.flags & vxi11_flag_end) != 0);
-            resp.size = static_cast<uint32_t>(parms.size);
-        }
-        baResults = vxi11_encode(resp);
-        break;
-    }
-    case vxi11_device_read: {
-        vxi11_read_parms parms;
-        if (!vxi11_decode(args, &parms)) {
-            bGarbage = true;
-            break;
-        }
-        SLink* pLink = FindLink(conn, parms.lid);
-        vxi11_read_resp resp;
-        resp.error = pLink ? CheckLock(*pLink, parms.flags, parms.lock_timeout) : vxi11_err_invalid_link;
-        baResults = resp.error == vxi11_err_none ? DeviceRead(*pLink, conn.nFd, parms, eAction, conn.strTail) : vxi11_encode(resp);
-        break;
-    }
-    case vxi11_device_readstb:
-    case vxi11_device_trigger:
-    case vxi11_device_clear:
-    case vxi11_device_remote:
-    case vxi11_device_local: {
-        vxi11_generic_parms parms;
-        if (!vxi11_decode(args, &parms)) {
-            bGarbage = true;
-            break;
-        }
-        SLink* pLink = FindLink(conn, parms.lid);
-        int32_t nError = pLink ? CheckLock(*pLink, parms.flags, parms.lock_timeout) : vxi11_err_invalid_link;
-        uint8_t uStb = 0;
-        if (nError == vxi11_err_none) {
-            CDevice& dev = *pLink->pDevice;
-            switch (call.h.proc) {
-            case vxi11_device_readstb: {
-                uStb = dev.StatusByte();
-                std::lock_guard<std::mutex> lock(m_mtx);
-                if (m_mapPending.count(&dev))
-                    uStb |= 0x10;   // MAV: part of a response is still unread
-                break;
-            }
-            case vxi11_device_trigger:
-                dev.Trigger();
-                break;
-            case vxi11_device_clear:
-                DropPending(&dev);
-                dev.Clear();
-                break;
-            case vxi11_device_remote:
-                dev.SetRemote(true);
-                break;
-            default:
-                dev.SetRemote(false);
-                break;
-            }
-        }
-        baResults = call.h.proc == vxi11_device_readstb ? vxi11_encode_readstb_resp(nError, uStb)
-                                                         : vxi11_encode_error(nError);
-        break;
-    }
-    case vxi11_device_lock: {
-        vxi11_lock_parms parms;
-        if (!vxi11_decode(args, &parms)) {
-            bGarbage = true;
-            break;
-        }
-        SLink* pLink = FindLink(conn, parms.lid);
-        int32_t nError = vxi11_err_invalid_link;
-        if (pLink) {
-            const auto tWait = (parms.flags & vxi11_flag_waitlock) ? WireTimeout(parms.lock_timeout)
-                                                                   : std::chrono::milliseconds(0);
-            nError = pLink->pDevice->AcquireLock(pLink->uOwner, tWait) ? vxi11_err_none : vxi11_err_locked;
-        }
-        baResults = vxi11_encode_error(nError);
-        break;
-    }
-    case vxi11_device_unlock:
-    case vxi11_destroy_link: {
-        const int32_t nLid = args.get_i32();
-        if (!args.ok()) {
-            bGarbage = true;
-            break;
-        }
-        SLink* pLink = FindLink(conn, nLid);
-        int32_t nError = vxi11_err_invalid_link;
-        if (pLink && call.h.proc == vxi11_device_unlock) {
-            nError = pLink->pDevice->ReleaseLock(pLink->uOwner) ? vxi11_err_none : vxi11_err_no_lock;
-        } else if (pLink) {
-            ReleaseLink(*pLink);
-            std::lock_guard<std::mutex> lock(m_mtx);
-            m_mapLinks[conn.uId].erase(nLid);
-            nError = vxi11_err_none;
-        }
-        baResults = vxi11_encode_error(nError);
-        break;
-    }
-    case vxi11_device_docmd: {
-        xdr_writer w;
-        w.put_i32(vxi11_err_not_supported);
-        w.put_opaque(nullptr, 0);
-        baResults = std::move(w.buf);
-        break;
-    }
-    case vxi11_device_enable_srq:
-    case vxi11_create_intr_chan:
-    case vxi11_destroy_intr_chan:
-        baResults = vxi11_encode_error(vxi11_err_not_supported);
-        break;
-    default:
+    const auto itProc = std::find_if(std::begin(s_aProcedures), std::end(s_aProcedures),
+                                     [&](const SProcedure& proc) { return proc.uProc == call.h.proc; });
+    if (itProc == std::end(s_aProcedures)) {
         baReply = rpc_encode_reply_error(call.h.xid, rpc_proc_unavail);
         return EAction::Reply;
     }
-    if (bGarbage) {
+    SCall callState{conn, call.h.proc, args, {}, EAction::Reply};
+    if (!(this->*itProc->pHandler)(callState)) {
         baReply = rpc_encode_reply_error(call.h.xid, rpc_garbage_args);
         return EAction::Reply;
     }
-    if (eAction != EAction::Close)
-        baReply = rpc_encode_reply(call.h.xid, baResults);
-    return eAction;
+    if (callState.eAction != EAction::Close)
+        baReply = rpc_encode_reply(call.h.xid, callState.baResults);
+    return callState.eAction;
 }

@@ -49,6 +49,34 @@ private:
         bool bEnd = false;
     };
 
+    // One call on its way through the procedure table.
+    struct SCall
+    {
+        SConnection& conn;
+        uint32_t uProc;
+        xdr_reader& args;
+        xdr_bytes baResults;
+        EAction eAction;
+    };
+    // One procedure of the core channel: decodes its arguments (false:
+    // garbage), acts and leaves its results in the call.
+    struct SProcedure
+    {
+        uint32_t uProc;
+        bool (CVxi11Server::*pHandler)(SCall& call);
+    };
+    static const SProcedure s_aProcedures[];
+
+    bool ProcNull(SCall& call);
+    bool ProcCreateLink(SCall& call);
+    bool ProcDeviceWrite(SCall& call);
+    bool ProcDeviceRead(SCall& call);
+    bool ProcGeneric(SCall& call); // readstb, trigger, clear, remote, local
+    bool ProcDeviceLock(SCall& call);
+    bool ProcUnlockOrDestroy(SCall& call);
+    bool ProcDocmd(SCall& call);
+    bool ProcNotSupported(SCall& call);
+
     EAction OnCall(SConnection& conn, const rpc_call_info& call, xdr_reader& args, xdr_bytes& baReply) override;
     void OnDisconnect(SConnection& conn) override;
     void OnStopping() override;

@@ -277,7 +277,6 @@ ViStatus hislip_transport::open(const rsrc_parsed &rsrc, ViUInt32 open_tmo_ms)
 
 ViStatus hislip_transport::read_stb(ViUInt16 *stb, const io_attrs &attrs)
 {
-    std::lock_guard<std::mutex> guard(m_async_mtx);
     ViStatus status = check_alive();
     if (status != VI_SUCCESS)
         return status;
@@ -298,7 +297,6 @@ ViStatus hislip_transport::gpib_control_ren(ViUInt16 mode, const io_attrs &attrs
 {
     if (mode > VI_GPIB_REN_ADDRESS_GTL)
         return VI_ERROR_INV_MODE;
-    std::lock_guard<std::mutex> guard(m_async_mtx);
     ViStatus status = check_alive();
     if (status != VI_SUCCESS)
         return status;
@@ -315,7 +313,6 @@ ViStatus hislip_transport::lock(ViAccessMode type, ViUInt32 tmo_ms, const char *
 {
     if (type != VI_EXCLUSIVE_LOCK && type != VI_SHARED_LOCK)
         return VI_ERROR_INV_LOCK_TYPE;
-    std::lock_guard<std::mutex> guard(m_async_mtx);
     ViStatus status = check_alive();
     if (status != VI_SUCCESS)
         return status;
@@ -375,7 +372,6 @@ ViStatus hislip_transport::lock(ViAccessMode type, ViUInt32 tmo_ms, const char *
 
 ViStatus hislip_transport::unlock()
 {
-    std::lock_guard<std::mutex> guard(m_async_mtx);
     ViStatus status = check_alive();
     if (status != VI_SUCCESS)
         return status;
@@ -438,7 +434,6 @@ ViStatus hislip_transport::set_attribute(ViAttr attr, ViAttrState value)
     case VI_ATTR_TCPIP_HISLIP_MAX_MESSAGE_KB: {
         if (value < 1 || value > 0x400000)
             return VI_ERROR_NSUP_ATTR_STATE;
-        std::lock_guard<std::mutex> guard(m_async_mtx);
         ViStatus status = check_alive();
         if (status != VI_SUCCESS)
             return status;

@@ -6,7 +6,6 @@
 #include "transport.h"
 
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -87,8 +86,7 @@ private:
     uint64_t m_our_max = 1u << 20;
     uint64_t m_accept_max = 1u << 20; // largest limit ever announced: older answers may still be in flight
 
-    // Synchronous channel (serialised by the session, clear excepted).
-    std::mutex m_sync_mtx;
+    // Synchronous channel.
     uint32_t m_next_id = kHislipFirstMessageId;
     std::atomic<uint32_t> m_last_sent_id{kHislipNoMessageId};
     std::atomic<bool> m_rmt_delivered{false};
@@ -102,7 +100,6 @@ private:
     read_loop m_reader{read_loop::term_scan::plain};
 
     // Asynchronous channel.
-    std::mutex m_async_mtx;
     uint8_t m_async_hdr_buf[kHislipHeaderSize] = {};
     size_t m_async_hdr_have = 0;
     bool m_async_hdr_done = false;

@@ -87,7 +87,6 @@ ViStatus hislip_transport::send_sync_message(uint8_t type, uint8_t control, cons
 
 ViStatus hislip_transport::write(const ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, const io_attrs &attrs)
 {
-    std::lock_guard<std::mutex> guard(m_sync_mtx);
     *ret_cnt = 0;
     const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
     ViStatus status = begin_sync_send(deadline);
@@ -120,7 +119,6 @@ ViStatus hislip_transport::assert_trigger(ViUInt16 protocol, const io_attrs &att
 {
     if (protocol != VI_TRIG_PROT_DEFAULT)
         return VI_ERROR_INV_PROT;
-    std::lock_guard<std::mutex> guard(m_sync_mtx);
     const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
     const ViStatus status = begin_sync_send(deadline);
     if (status != VI_SUCCESS)
@@ -256,8 +254,6 @@ ViStatus hislip_transport::next_chunk(ViByte *dst, size_t cap, size_t gathered, 
 
 ViStatus hislip_transport::clear(const io_attrs &attrs)
 {
-    std::lock_guard<std::mutex> sync_guard(m_sync_mtx);
-    std::lock_guard<std::mutex> async_guard(m_async_mtx);
     const tcp_deadline deadline = tcp_deadline::after_ms(attrs.tmo_ms);
     ViStatus status = begin_sync_send(deadline);
     if (status != VI_SUCCESS)

@@ -1,7 +1,7 @@
 // Where a message ends, for every transport: the read loop against a scripted source whose chunks
 // carry END, a termination stop by the peer, a restart or an error.
 
-#include "read_loop.h"
+#include "transport/read_loop.h"
 
 #include <QtTest>
 

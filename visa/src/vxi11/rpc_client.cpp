@@ -1,4 +1,4 @@
-#include "rpc_client.h"
+#include "vxi11/rpc_client.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
-#include "tcp_socket_transport.h"
+#include "socket/tcp_socket_transport.h"
 
-#include "rsrc_parse.h"
+#include "api/rsrc_parse.h"
 
 #include <cstdio>
 #include <cstdlib>

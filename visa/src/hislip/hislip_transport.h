@@ -1,9 +1,9 @@
 #pragma once
 
-#include "hislip_channel.h"
+#include "hislip/hislip_channel.h"
 #include "hislip_codec.h"
-#include "read_loop.h"
-#include "transport.h"
+#include "transport/read_loop.h"
+#include "transport/transport.h"
 
 #include <atomic>
 #include <string>

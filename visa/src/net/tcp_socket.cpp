@@ -1,4 +1,4 @@
-#include "tcp_socket.h"
+#include "net/tcp_socket.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

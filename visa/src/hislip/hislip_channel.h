@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tcp_socket.h"
+#include "net/tcp_socket.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "hislip_transport.h"
+#include "hislip/hislip_transport.h"
 
-#include "rsrc_parse.h"
+#include "api/rsrc_parse.h"
 
 #include <atomic>
 #include <cstdio>

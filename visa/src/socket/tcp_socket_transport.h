@@ -1,8 +1,8 @@
 #pragma once
 
-#include "read_loop.h"
-#include "tcp_socket.h"
-#include "transport.h"
+#include "transport/read_loop.h"
+#include "net/tcp_socket.h"
+#include "transport/transport.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "hislip_channel.h"
+#include "hislip/hislip_channel.h"
 
 #include <algorithm>
 #include <cstring>

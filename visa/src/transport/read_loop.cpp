@@ -1,4 +1,4 @@
-#include "read_loop.h"
+#include "transport/read_loop.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "visa_session.h"
+#include "api/visa_session.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "rpc_message.h"
-#include "tcp_socket.h"
+#include "net/tcp_socket.h"
 
 #include <cstdint>
 #include <deque>

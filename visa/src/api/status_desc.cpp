@@ -1,4 +1,4 @@
-#include "status_desc.h"
+#include "api/status_desc.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "vxi11_transport.h"
+#include "vxi11/vxi11_transport.h"
 
-#include "rsrc_parse.h"
+#include "api/rsrc_parse.h"
 #include "vxi11_proto.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "visa_passthrough.h"
+#include "api/visa_passthrough.h"
 
 #include <cstdlib>
 #include <dlfcn.h>

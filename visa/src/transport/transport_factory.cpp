@@ -1,10 +1,10 @@
-#include "transport_factory.h"
+#include "transport/transport_factory.h"
 
-#include "hislip_transport.h"
-#include "rsrc_parse.h"
-#include "tcp_socket_transport.h"
-#include "transport.h"
-#include "vxi11_transport.h"
+#include "hislip/hislip_transport.h"
+#include "api/rsrc_parse.h"
+#include "socket/tcp_socket_transport.h"
+#include "transport/transport.h"
+#include "vxi11/vxi11_transport.h"
 
 namespace velq {
 

@@ -1,8 +1,8 @@
-#include "visa_attrs.h"
+#include "api/visa_attrs.h"
 
-#include "rsrc_parse.h"
-#include "transport.h"
-#include "visa_session.h"
+#include "api/rsrc_parse.h"
+#include "transport/transport.h"
+#include "api/visa_session.h"
 
 #include <cstdio>
 #include <mutex>

@@ -1,5 +1,5 @@
 // The synchronous channel of hislip_transport: data, triggers and the device clear.
-#include "hislip_transport.h"
+#include "hislip/hislip_transport.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,13 +2,13 @@
 
 #include "visa.h"
 
-#include "rsrc_parse.h"
-#include "status_desc.h"
-#include "transport.h"
-#include "transport_factory.h"
-#include "visa_attrs.h"
-#include "visa_passthrough.h"
-#include "visa_session.h"
+#include "api/rsrc_parse.h"
+#include "api/status_desc.h"
+#include "transport/transport.h"
+#include "transport/transport_factory.h"
+#include "api/visa_attrs.h"
+#include "api/visa_passthrough.h"
+#include "api/visa_session.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "tcp_socket.h"
+#include "net/tcp_socket.h"
 #include "term_scan.h"
-#include "transport.h"
+#include "transport/transport.h"
 
 #include <cstddef>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "rsrc_parse.h"
-#include "transport.h"
+#include "api/rsrc_parse.h"
+#include "transport/transport.h"
 
 #include <atomic>
 #include <memory>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "read_loop.h"
-#include "rpc_client.h"
-#include "transport.h"
+#include "transport/read_loop.h"
+#include "vxi11/rpc_client.h"
+#include "transport/transport.h"
 
 #include <string>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MessageFramer.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -24,10 +26,7 @@ class CScpiEngine;
 class CDevice
 {
 public:
-    // Stream transports (raw SOCKET) have no END indicator: a program message
-    // ends only at LF outside a block or string. EndFlag transports (VXI-11,
-    // HiSLIP) also end a message at a write flagged with END.
-    enum class EFraming { Stream, EndFlag };
+    using EFraming = CMessageFramer::EFraming;
 
     // Queue: every response stays readable in order (raw SOCKET, HiSLIP
     // overlapped). Interrupt: IEEE 488.2 exchange; a new program message
@@ -149,9 +148,8 @@ private:
 
     void FeedLocked(const char* pData, size_t nLen, bool bEnd, uint32_t uTag,
                     std::vector<std::function<void()>>& lstNotify);
-    void CompleteMessageLocked(bool bEndedByLineFeed, uint32_t uTag,
+    void CompleteMessageLocked(CMessageFramer::SMessage& message, uint32_t uTag,
                                std::vector<std::function<void()>>& lstNotify);
-    void ResetFramerLocked();
     void CheckServiceRequestLocked(std::vector<std::function<void()>>& lstNotify);
     bool ReadableLocked(Clock::time_point tNow) const;
     uint8_t StatusByteLocked(Clock::time_point tNow) const;
@@ -160,7 +158,6 @@ private:
     const std::string m_strName;
     const std::shared_ptr<CInstrumentState> m_pState;
     const std::shared_ptr<CWireLog> m_pLog;
-    const EFraming m_eFraming;
 
     mutable std::mutex m_mtx;
     std::condition_variable m_cvOutput;
@@ -168,14 +165,7 @@ private:
     EResponseMode m_eMode;
     std::unique_ptr<CScpiEngine> m_pEngine;
 
-    // Framer state: where the current program message ends.
-    std::string m_strInput;
-    int m_nScanState = 0;
-    char m_cQuote = 0;
-    bool m_bBlockInString = false;
-    uint64_t m_uBlockLeft = 0;
-    int m_nBlockDigitsLeft = 0;
-    bool m_bOverrun = false;
+    CMessageFramer m_framer;
 
     std::deque<SResponse> m_lstOutput;
     bool m_bClosed = false;

@@ -24,7 +24,7 @@ CDevice::CDevice(std::string strName, std::shared_ptr<CInstrumentState> pState, 
       m_eMode(eMode),
       m_framer(eFraming)
 {
-    m_pEngine = std::make_unique<CScpiEngine>(this, m_pState);
+    m_pEngine = std::make_unique<CScpiEngine>(static_cast<CScpiHost&>(*this), m_pState);
 }
 
 CDevice::~CDevice() = default;
@@ -98,6 +98,21 @@ void CDevice::CompleteMessageLocked(CMessageFramer::SMessage& message, uint32_t 
     resp.uTag = uTag;
     m_lstOutput.push_back(std::move(resp));
     m_cvOutput.notify_all();
+}
+
+void CDevice::CountTrigger()
+{
+    ++m_uTriggers;
+}
+
+uint8_t CDevice::CurrentStatusByte() const
+{
+    return StatusByteLocked(Clock::now());
+}
+
+void CDevice::SetRemoteState(bool bRemote)
+{
+    m_bRemote = bRemote;
 }
 
 void CDevice::CheckServiceRequestLocked(std::vector<std::function<void()>>& lstNotify)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MessageFramer.h"
+#include "ScpiHost.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -23,7 +24,7 @@ class CScpiEngine;
 //
 // A reading thread may block in Read() while other threads Write(), Clear(),
 // read the status byte or Close() the device.
-class CDevice
+class CDevice : private CScpiHost
 {
 public:
     using EFraming = CMessageFramer::EFraming;
@@ -144,7 +145,9 @@ private:
         uint32_t uTag = 0;
     };
 
-    friend class CScpiEngine;
+    void CountTrigger() override;
+    uint8_t CurrentStatusByte() const override;
+    void SetRemoteState(bool bRemote) override;
 
     void FeedLocked(const char* pData, size_t nLen, bool bEnd, uint32_t uTag,
                     std::vector<std::function<void()>>& lstNotify);

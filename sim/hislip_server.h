@@ -11,45 +11,12 @@
 #include <string>
 #include <thread>
 
+#include "HislipLockTable.h"
+#include "hislip_session.h"
 #include "Listener.h"
 #include "Server.h"
 
 class CDeviceRegistry;
-class CHislipSession;
-
-// Locks of one HiSLIP device, shared by every session that named it: one
-// exclusive holder, or any number of holders of one shared key, or both when
-// the exclusive holder also holds the shared lock.
-class CHislipLockTable
-{
-public:
-    enum class EResult { Granted, TimedOut, Redundant };
-    enum class ERelease { Exclusive, Shared, NotHeld };
-
-    EResult Acquire(const std::string& strDevice, uint64_t uOwner, const std::string& strKey,
-                    uint32_t uTimeoutMs, const std::atomic<bool>& bCancel);
-    ERelease Release(const std::string& strDevice, uint64_t uOwner);
-    void ReleaseAll(const std::string& strDevice, uint64_t uOwner);
-    // Whether uOwner's synchronous input may run now, i.e. no other client holds a lock.
-    bool MayProceed(const std::string& strDevice, uint64_t uOwner) const;
-    // Waits (at most nMaxMs) until MayProceed; false on time-out.
-    bool WaitMayProceed(const std::string& strDevice, uint64_t uOwner, int nMaxMs) const;
-    bool ExclusiveGranted(const std::string& strDevice) const;
-    uint32_t HolderCount(const std::string& strDevice) const;
-
-private:
-    struct SState
-    {
-        uint64_t uExclusive = 0;
-        std::string strSharedKey;
-        std::set<uint64_t> setShared;
-    };
-    bool MayProceedLocked(const std::string& strDevice, uint64_t uOwner) const;
-
-    mutable std::mutex m_mtx;
-    mutable std::condition_variable m_cv;
-    std::map<std::string, SState> m_mapStates;
-};
 
 // HiSLIP (IVI-6.1, protocol 1.0, synchronized mode) on one TCP port. Every
 // session gets its own IEEE 488.2 message exchange over the shared instrument
@@ -58,7 +25,7 @@ private:
 class CHislipServer : public CServer
 {
 public:
-    static constexpr uint64_t kMaxMessageSize = 1u << 20; // header included
+    static constexpr uint64_t kMaxMessageSize = CHislipSession::kMaxMessageSize;
     static constexpr size_t kMaxSessions = 64;
 
     explicit CHislipServer(std::shared_ptr<CDeviceRegistry> pRegistry);
@@ -70,14 +37,12 @@ public:
     std::string AnnounceLine() const override;
 
     CHislipLockTable& Locks() { return m_locks; }
-    const std::shared_ptr<CDeviceRegistry>& Registry() const { return m_pRegistry; }
 
-    // Called by a session's threads.
-    std::shared_ptr<CHislipSession> FindSession(uint16_t uSessionId);
-    void RemoveSession(uint16_t uSessionId);
 
 private:
     void HandleConnection(int nFd);
+    std::shared_ptr<CHislipSession> FindSession(uint16_t uSessionId);
+    void RemoveSession(uint16_t uSessionId);
 
     std::shared_ptr<CDeviceRegistry> m_pRegistry;
     CHislipLockTable m_locks;

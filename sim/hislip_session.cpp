@@ -13,7 +13,7 @@
 #include "DeviceRegistry.h"
 #include "SocketUtil.h"
 #include "hislip_codec.h"
-#include "hislip_server.h"
+#include "HislipLockTable.h"
 
 namespace {
 
@@ -91,17 +91,18 @@ private:
     size_t m_nLen = 0;
 };
 
-CHislipSession::CHislipSession(CHislipServer& server, uint16_t uId, std::string strDevice, int nSyncFd)
-    : m_server(server),
+CHislipSession::CHislipSession(uint16_t uId, std::string strDevice, int nSyncFd, std::shared_ptr<CDevice> pDevice,
+                               CHislipLockTable& locks, std::function<void(uint16_t uId)> fnEnded)
+    : m_locks(locks),
+      m_fnEnded(std::move(fnEnded)),
       m_uId(uId),
       m_uOwner(s_uNextOwner++),
       m_strDevice(std::move(strDevice)),
       m_nSyncFd(nSyncFd),
-      m_uClientMaxPayload(CHislipServer::kMaxMessageSize - kHislipHeaderSize),
+      m_uClientMaxPayload(kMaxMessageSize - kHislipHeaderSize),
       m_uLastReceivedId(kHislipNoMessageId)
 {
-    m_pDevice = server.Registry()->CreatePrivate(m_strDevice, CDevice::EFraming::EndFlag,
-                                                 CDevice::EResponseMode::Interrupt);
+    m_pDevice = std::move(pDevice);
 }
 
 CHislipSession::~CHislipSession()
@@ -402,7 +403,7 @@ void CHislipSession::SenderLoop()
 bool CHislipSession::AcceptInput(const hislip_header& hdr)
 {
     // Another client's lock keeps our input queued until it is released.
-    while (!m_server.Locks().WaitMayProceed(m_strDevice, m_uOwner, 200)) {
+    while (!m_locks.WaitMayProceed(m_strDevice, m_uOwner, 200)) {
         if (m_bClosing)
             return false;
     }
@@ -418,7 +419,7 @@ bool CHislipSession::HandleSyncMessage(CReader& reader, const hislip_header& hdr
     switch (hdr.type) {
     case HISLIP_DATA:
     case HISLIP_DATA_END: {
-        if (hdr.length > CHislipServer::kMaxMessageSize) {
+        if (hdr.length > kMaxMessageSize) {
             if (hdr.length > kMaxSkippable) {
                 SendFatal(HISLIP_FATAL_BAD_HEADER, "data message length out of range");
                 return false;
@@ -550,6 +551,7 @@ void CHislipSession::RunSync()
         m_senderThread.join();
     m_pDevice->SetInterruptHandler(nullptr);
     m_pDevice->SetServiceRequestHandler(nullptr);
-    m_server.Locks().ReleaseAll(m_strDevice, m_uOwner);
-    m_server.RemoveSession(m_uId);
+    m_locks.ReleaseAll(m_strDevice, m_uOwner);
+    if (m_fnEnded)
+        m_fnEnded(m_uId);
 }

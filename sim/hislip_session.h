@@ -4,6 +4,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -11,7 +12,7 @@
 
 #include "Device.h"
 
-class CHislipServer;
+class CHislipLockTable;
 struct hislip_header;
 
 // One HiSLIP client: the synchronous connection (its thread reads client data
@@ -20,7 +21,12 @@ struct hislip_header;
 class CHislipSession : public std::enable_shared_from_this<CHislipSession>
 {
 public:
-    CHislipSession(CHislipServer& server, uint16_t uId, std::string strDevice, int nSyncFd);
+    static constexpr uint64_t kMaxMessageSize = 1u << 20; // header included
+
+    // pDevice is the session's own message exchange, locks the table shared
+    // per device name; fnEnded tells the server once the session has ended.
+    CHislipSession(uint16_t uId, std::string strDevice, int nSyncFd, std::shared_ptr<CDevice> pDevice,
+                   CHislipLockTable& locks, std::function<void(uint16_t uId)> fnEnded);
     ~CHislipSession();
 
     CHislipSession(const CHislipSession&) = delete;
@@ -68,7 +74,8 @@ private:
     void RemoteLocalControl(uint8_t uMode);
     uint8_t StatusByte(uint32_t uMessageId);
 
-    CHislipServer& m_server;
+    CHislipLockTable& m_locks;
+    const std::function<void(uint16_t)> m_fnEnded;
     const uint16_t m_uId;
     const uint64_t m_uOwner;
     const std::string m_strDevice;

@@ -7,7 +7,7 @@
 #include "Device.h"
 #include "SocketUtil.h"
 #include "hislip_codec.h"
-#include "hislip_server.h"
+#include "HislipLockTable.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ bool CHislipSession::HandleAsyncMessage(const hislip_header& hdr, const std::str
             uPayload = 64u << 20;
         m_uClientMaxPayload = uPayload;
         uint8_t raw[8];
-        hislip_put_u64(CHislipServer::kMaxMessageSize, raw);
+        hislip_put_u64(kMaxMessageSize, raw);
         return SendAsync(HISLIP_ASYNC_MAXIMUM_MESSAGE_SIZE_RESPONSE, 0, 0, reinterpret_cast<const char*>(raw), 8);
     }
     case HISLIP_ASYNC_DEVICE_CLEAR: {
@@ -61,7 +61,7 @@ bool CHislipSession::HandleAsyncMessage(const hislip_header& hdr, const std::str
             if (strPayload.size() > kMaxLockString)
                 return SendAsync(HISLIP_ASYNC_LOCK_RESPONSE, HISLIP_LOCK_ERROR, 0);
             const CHislipLockTable::EResult eResult =
-                m_server.Locks().Acquire(m_strDevice, m_uOwner, strPayload, hdr.param, m_bClosing);
+                m_locks.Acquire(m_strDevice, m_uOwner, strPayload, hdr.param, m_bClosing);
             const uint8_t uCode = eResult == CHislipLockTable::EResult::Granted ? HISLIP_LOCK_SUCCESS
                 : eResult == CHislipLockTable::EResult::TimedOut              ? HISLIP_LOCK_FAIL
                                                                               : HISLIP_LOCK_ERROR;
@@ -76,7 +76,7 @@ bool CHislipSession::HandleAsyncMessage(const hislip_header& hdr, const std::str
                     return m_bClosing || hdr.param == kHislipNoMessageId || m_uLastReceivedId == hdr.param;
                 });
             }
-            const CHislipLockTable::ERelease eRelease = m_server.Locks().Release(m_strDevice, m_uOwner);
+            const CHislipLockTable::ERelease eRelease = m_locks.Release(m_strDevice, m_uOwner);
             const uint8_t uCode = eRelease == CHislipLockTable::ERelease::Exclusive ? HISLIP_LOCK_SUCCESS
                 : eRelease == CHislipLockTable::ERelease::Shared                  ? HISLIP_LOCK_SHARED_RELEASED
                                                                                   : HISLIP_LOCK_ERROR;
@@ -86,8 +86,8 @@ bool CHislipSession::HandleAsyncMessage(const hislip_header& hdr, const std::str
         return SendAsync(HISLIP_ERROR, HISLIP_ERR_UNRECOGNIZED_CONTROL, 0, kText, sizeof kText - 1);
     }
     case HISLIP_ASYNC_LOCK_INFO:
-        return SendAsync(HISLIP_ASYNC_LOCK_INFO_RESPONSE, m_server.Locks().ExclusiveGranted(m_strDevice) ? 1 : 0,
-                         m_server.Locks().HolderCount(m_strDevice));
+        return SendAsync(HISLIP_ASYNC_LOCK_INFO_RESPONSE, m_locks.ExclusiveGranted(m_strDevice) ? 1 : 0,
+                         m_locks.HolderCount(m_strDevice));
     case HISLIP_ASYNC_REMOTE_LOCAL_CONTROL:
         if (hdr.control > 6) {
             static const char kText[] = "unrecognized remote/local control code";

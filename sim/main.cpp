@@ -13,9 +13,9 @@
 #include "DeviceRegistry.h"
 #include "InstrumentState.h"
 #include "SocketServer.h"
-#include "hislip_server.h"
-#include "portmap_server.h"
-#include "vxi11_server.h"
+#include "HislipServer.h"
+#include "PortmapServer.h"
+#include "Vxi11Server.h"
 #include "WireLog.h"
 
 namespace {

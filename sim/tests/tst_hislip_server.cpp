@@ -2,7 +2,7 @@
 // initialisation, what it answers to malformed and hostile messages, the
 // synchronized-mode rules, and the lock table on its own.
 #include "hislip_codec.h"
-#include "hislip_server.h"
+#include "HislipServer.h"
 
 #include "DeviceRegistry.h"
 #include "InstrumentState.h"

@@ -5,10 +5,10 @@
 #include "DeviceRegistry.h"
 #include "InstrumentState.h"
 #include "WireLog.h"
-#include "portmap_server.h"
+#include "PortmapServer.h"
 #include "rpc_message.h"
 #include "vxi11_proto.h"
-#include "vxi11_server.h"
+#include "Vxi11Server.h"
 
 #include <QtTest>
 

@@ -1,4 +1,4 @@
-#include "portmap_server.h"
+#include "PortmapServer.h"
 
 #include <algorithm>
 #include <cerrno>

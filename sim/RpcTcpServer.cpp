@@ -1,4 +1,4 @@
-#include "vxi11_rpcserver.h"
+#include "RpcTcpServer.h"
 
 #include <cerrno>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "vxi11_server.h"
+#include "Vxi11Server.h"
 
 #include <algorithm>
 #include <chrono>

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "HislipLockTable.h"
-#include "hislip_session.h"
+#include "HislipSession.h"
 #include "Listener.h"
 #include "Server.h"
 

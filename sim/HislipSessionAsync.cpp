@@ -1,5 +1,5 @@
 // The asynchronous channel of a HiSLIP session: status, clear, locks, remote/local.
-#include "hislip_session.h"
+#include "HislipSession.h"
 
 #include <chrono>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "hislip_server.h"
+#include "HislipServer.h"
 
 #include <chrono>
 #include <cstring>
@@ -10,7 +10,7 @@
 #include "DeviceRegistry.h"
 #include "SocketUtil.h"
 #include "hislip_codec.h"
-#include "hislip_session.h"
+#include "HislipSession.h"
 
 namespace {
 

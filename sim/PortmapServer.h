@@ -8,7 +8,7 @@
 
 #include "Server.h"
 #include "vxi11_proto.h"
-#include "vxi11_rpcserver.h"
+#include "RpcTcpServer.h"
 
 // A portmapper (program 100000) on TCP and UDP, enough for VXI-11 clients
 // and rpcinfo: v2 NULL, SET, UNSET, GETPORT and DUMP; rpcbind v3/v4 calls get

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Server.h"
-#include "vxi11_rpcserver.h"
+#include "RpcTcpServer.h"
 
 class CDevice;
 struct vxi11_read_parms;

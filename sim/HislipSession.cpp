@@ -1,4 +1,4 @@
-#include "hislip_session.h"
+#include "HislipSession.h"
 
 #include <algorithm>
 #include <chrono>

@@ -55,6 +55,19 @@ ViStatus hislip_channel::send_bytes(const void *data, size_t len, const tcp_dead
     return tcp_send_all(m_fd, data, len, &sent, deadline, m_wakeup);
 }
 
+ViStatus hislip_channel::send_frame(const hislip_header &hdr, const void *payload, const tcp_deadline &deadline,
+                                    size_t *sent)
+{
+    uint8_t raw[kHislipHeaderSize];
+    hislip_encode_header(hdr, raw);
+    iovec iov[2];
+    iov[0].iov_base = raw;
+    iov[0].iov_len = sizeof raw;
+    iov[1].iov_base = const_cast<void *>(payload);
+    iov[1].iov_len = static_cast<size_t>(hdr.length);
+    return send_all(iov, hdr.length ? 2 : 1, deadline, sent);
+}
+
 ViStatus hislip_channel::recv_some(uint8_t *dst, size_t len, const tcp_deadline &deadline, size_t *got)
 {
     *got = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hislip_codec.h"
 #include "net/tcp_socket.h"
 
 #include <cstddef>
@@ -30,6 +31,8 @@ public:
     // keep the framing intact after a time-out.
     ViStatus send_all(const iovec *iov, int count, const tcp_deadline &deadline, size_t *sent);
     ViStatus send_bytes(const void *data, size_t len, const tcp_deadline &deadline);
+    // One message: hdr (its length is the payload's) and the payload in one gathered send.
+    ViStatus send_frame(const hislip_header &hdr, const void *payload, const tcp_deadline &deadline, size_t *sent);
     // Returns at least one byte unless it fails.
     ViStatus recv_some(uint8_t *dst, size_t len, const tcp_deadline &deadline, size_t *got);
     ViStatus recv_exact(uint8_t *dst, size_t len, const tcp_deadline &deadline);

@@ -71,15 +71,8 @@ ViStatus hislip_transport::fail(ViStatus status)
 ViStatus hislip_transport::send_message(hislip_channel &chan, const hislip_header &hdr, const void *payload,
                                         const tcp_deadline &deadline)
 {
-    uint8_t raw[kHislipHeaderSize];
-    hislip_encode_header(hdr, raw);
-    iovec iov[2];
-    iov[0].iov_base = raw;
-    iov[0].iov_len = sizeof raw;
-    iov[1].iov_base = const_cast<void *>(payload);
-    iov[1].iov_len = static_cast<size_t>(hdr.length);
     size_t sent = 0;
-    const ViStatus status = chan.send_all(iov, hdr.length ? 2 : 1, deadline, &sent);
+    const ViStatus status = chan.send_frame(hdr, payload, deadline, &sent);
     // A half-sent asynchronous frame cannot be resumed without confusing the
     // server, so the session is over.
     if (status != VI_SUCCESS && sent > 0)

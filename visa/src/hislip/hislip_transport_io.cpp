@@ -53,15 +53,8 @@ ViStatus hislip_transport::send_sync_message(uint8_t type, uint8_t control, cons
     hdr.control = control;
     hdr.param = m_next_id;
     hdr.length = len;
-    uint8_t raw[kHislipHeaderSize];
-    hislip_encode_header(hdr, raw);
-    iovec iov[2];
-    iov[0].iov_base = raw;
-    iov[0].iov_len = sizeof raw;
-    iov[1].iov_base = const_cast<ViByte *>(payload);
-    iov[1].iov_len = len;
     size_t sent = 0;
-    const ViStatus status = m_sync.send_all(iov, len ? 2 : 1, deadline, &sent);
+    const ViStatus status = m_sync.send_frame(hdr, payload, deadline, &sent);
     if (sent == 0) {
         if (control & kHislipRmtDelivered)
             m_rmt_delivered = true;
@@ -72,14 +65,16 @@ ViStatus hislip_transport::send_sync_message(uint8_t type, uint8_t control, cons
     if (status != VI_SUCCESS) {
         if (status != VI_ERROR_TMO && status != VI_ERROR_ABORT)
             return fail(status);
-        if (sent < sizeof raw) {
+        if (sent < kHislipHeaderSize) {
+            uint8_t raw[kHislipHeaderSize];
+            hislip_encode_header(hdr, raw);
             m_backlog.assign(raw + sent, raw + sizeof raw);
             m_backlog.insert(m_backlog.end(), payload, payload + len);
         } else {
-            m_backlog.assign(payload + (sent - sizeof raw), payload + len);
+            m_backlog.assign(payload + (sent - kHislipHeaderSize), payload + len);
         }
     }
-    *payload_sent = sent > sizeof raw ? sent - sizeof raw : 0;
+    *payload_sent = sent > kHislipHeaderSize ? sent - kHislipHeaderSize : 0;
     m_last_sent_id = m_next_id;
     m_next_id = hislip_next_message_id(m_next_id);
     return status;

@@ -12,6 +12,9 @@
 #include "hislip_codec.h"
 #include "HislipSession.h"
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 namespace {
 
 // A connection must say who it is promptly; a silent one is dropped.

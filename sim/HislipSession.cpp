@@ -15,6 +15,9 @@
 #include "hislip_codec.h"
 #include "HislipLockTable.h"
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 namespace {
 
 constexpr uint8_t kMav = 0x10;

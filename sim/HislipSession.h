@@ -13,7 +13,7 @@
 #include "Device.h"
 
 class CHislipLockTable;
-struct hislip_header;
+namespace velq { struct hislip_header; }
 
 // One HiSLIP client: the synchronous connection (its thread reads client data
 // and a sender thread streams answers) and the asynchronous one (its thread
@@ -66,9 +66,9 @@ private:
 
     // Waits until no other client's lock holds the device, then takes the
     // message's RMT-delivered bit and message id; false when the session closes.
-    bool AcceptInput(const hislip_header& hdr);
-    bool HandleSyncMessage(CReader& reader, const hislip_header& hdr);
-    bool HandleAsyncMessage(const hislip_header& hdr, const std::string& strPayload);
+    bool AcceptInput(const velq::hislip_header& hdr);
+    bool HandleSyncMessage(CReader& reader, const velq::hislip_header& hdr);
+    bool HandleAsyncMessage(const velq::hislip_header& hdr, const std::string& strPayload);
     void OnRmtDelivered(uint8_t uControl);
     void GoRemoteIfEnabled();
     void RemoteLocalControl(uint8_t uMode);

@@ -9,6 +9,9 @@
 #include "hislip_codec.h"
 #include "HislipLockTable.h"
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 namespace {
 
 constexpr uint64_t kMaxAsyncPayload = 64 * 1024;

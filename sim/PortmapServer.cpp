@@ -10,6 +10,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 namespace {
 
 constexpr int kPollMs = 200;

@@ -32,17 +32,18 @@ public:
     bool RegisteredWithRpcbind() const { return m_bRegistered; }
 
     // The v2 procedures, for one datagram or record; used by both transports.
-    xdr_bytes Answer(const rpc_call_info& call, xdr_reader& args);
+    velq::xdr_bytes Answer(const velq::rpc_call_info& call, velq::xdr_reader& args);
 
 private:
-    EAction OnCall(SConnection& conn, const rpc_call_info& call, xdr_reader& args, xdr_bytes& baReply) override;
+    EAction OnCall(SConnection& conn, const velq::rpc_call_info& call, velq::xdr_reader& args,
+                   velq::xdr_bytes& baReply) override;
     bool BindUdp(const std::string& strAddress, uint16_t uPort, std::string& strError);
     void UdpLoop();
     bool RegisterWithRpcbind(bool bSet, std::string& strError);
 
     std::mutex m_mtx;
-    std::vector<pmap_mapping> m_lstMappings;
-    std::vector<pmap_mapping> m_lstForeign; // what we registered elsewhere
+    std::vector<velq::pmap_mapping> m_lstMappings;
+    std::vector<velq::pmap_mapping> m_lstForeign; // what we registered elsewhere
     uint16_t m_uPort = 0;
     int m_nUdpFd = -1;
     std::atomic<bool> m_bUdpStop{false};

@@ -9,6 +9,9 @@
 
 #include "SocketUtil.h"
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 bool RpcSendRecord(int nFd, const xdr_bytes& baBody, const std::string& strTail)
 {
     const uint32_t uMark = static_cast<uint32_t>(baBody.size() + strTail.size()) | rpc_last_fragment;

@@ -36,8 +36,8 @@ public:
 
 protected:
     // Fills baReply with a complete reply body (see rpc_encode_reply*).
-    virtual EAction OnCall(SConnection& conn, const rpc_call_info& call, xdr_reader& args,
-                           xdr_bytes& baReply) = 0;
+    virtual EAction OnCall(SConnection& conn, const velq::rpc_call_info& call, velq::xdr_reader& args,
+                           velq::xdr_bytes& baReply) = 0;
     virtual void OnDisconnect(SConnection& conn) { (void)conn; }
     virtual void OnStopping() {}
     // Calls larger than this close the connection: nothing that large is legal.
@@ -51,4 +51,4 @@ private:
 };
 
 // Sends one reply body, followed by strTail, as a single-fragment record.
-bool RpcSendRecord(int nFd, const xdr_bytes& baBody, const std::string& strTail = std::string());
+bool RpcSendRecord(int nFd, const velq::xdr_bytes& baBody, const std::string& strTail = std::string());

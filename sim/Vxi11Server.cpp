@@ -9,6 +9,9 @@
 #include "DeviceRegistry.h"
 #include "vxi11_proto.h"
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 namespace {
 
 // One device_read reply carries at most this much, whatever was asked.

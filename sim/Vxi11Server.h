@@ -10,7 +10,7 @@
 #include "RpcTcpServer.h"
 
 class CDevice;
-struct vxi11_read_parms;
+namespace velq { struct vxi11_read_parms; }
 class CDeviceRegistry;
 
 // The VXI-11 core channel (program 0x0607AF v1). Links name devices of the
@@ -54,8 +54,8 @@ private:
     {
         SConnection& conn;
         uint32_t uProc;
-        xdr_reader& args;
-        xdr_bytes baResults;
+        velq::xdr_reader& args;
+        velq::xdr_bytes baResults;
         EAction eAction;
     };
     // One procedure of the core channel: decodes its arguments (false:
@@ -77,13 +77,14 @@ private:
     bool ProcDocmd(SCall& call);
     bool ProcNotSupported(SCall& call);
 
-    EAction OnCall(SConnection& conn, const rpc_call_info& call, xdr_reader& args, xdr_bytes& baReply) override;
+    EAction OnCall(SConnection& conn, const velq::rpc_call_info& call, velq::xdr_reader& args,
+                   velq::xdr_bytes& baReply) override;
     void OnDisconnect(SConnection& conn) override;
     void OnStopping() override;
     size_t MaxRecord() const override;
 
-    xdr_bytes CreateLink(SConnection& conn, xdr_reader& args, bool& bGarbage);
-    xdr_bytes DeviceRead(SLink& link, int nFd, const vxi11_read_parms& parms, EAction& eAction,
+    velq::xdr_bytes CreateLink(SConnection& conn, velq::xdr_reader& args, bool& bGarbage);
+    velq::xdr_bytes DeviceRead(SLink& link, int nFd, const velq::vxi11_read_parms& parms, EAction& eAction,
                          std::string& strTail);
     int32_t CheckLock(SLink& link, uint32_t uFlags, uint32_t uLockTimeout);
     SLink* FindLink(SConnection& conn, int32_t nLid);

@@ -18,6 +18,9 @@
 #include "Vxi11Server.h"
 #include "WireLog.h"
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 namespace {
 
 struct SSettings

@@ -21,6 +21,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 namespace {
 
 constexpr int kWaitMs = 20000;
@@ -521,3 +524,4 @@ void CHislipServerTest::LockTable()
 
 QTEST_GUILESS_MAIN(CHislipServerTest)
 #include "tst_hislip_server.moc"
+

@@ -18,6 +18,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 namespace {
 
 constexpr int kWaitMs = 20000;
@@ -453,3 +456,4 @@ void CVxi11ServerTest::OversizedRecordClosesConnection()
 
 QTEST_GUILESS_MAIN(CVxi11ServerTest)
 #include "tst_vxi11_server.moc"
+

@@ -40,8 +40,9 @@ struct vi_find_list : vi_object {
 //
 // The library's locks, never nested, so there is no order to break: the handle table's mutex (a
 // lookup), an object's attr_mutex (its attributes, copied out at the start of each call), a find
-// list's list_mutex and a session's io_mutex (held across every transport call). Transports take no lock of their own; interrupt(),
-// the one call that comes without io_mutex, only sets flags and fires the wake-up.
+// list's list_mutex and a session's io_mutex (held across every transport call). Transports take
+// no lock of their own; interrupt(), the one call that comes without io_mutex, only sets flags and
+// fires the wake-up.
 struct vi_instr : vi_object {
     vi_instr() : vi_object(vi_kind::instr) {}
     ~vi_instr() override;

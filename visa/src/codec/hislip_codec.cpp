@@ -1,5 +1,7 @@
 #include "hislip_codec.h"
 
+namespace velq {
+
 void hislip_put_u64(uint64_t value, uint8_t out[8])
 {
     for (int i = 7; i >= 0; --i) {
@@ -91,3 +93,5 @@ const char *hislip_type_name(uint8_t type)
         return kNames[type];
     return type >= HISLIP_VENDOR_SPECIFIC_FIRST ? "VendorSpecific" : "Reserved";
 }
+
+} // namespace velq

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace velq {
+
 // HiSLIP wire format: every message starts with a 16-byte big-endian header.
 // The codec only turns headers and small payloads into bytes and back;
 // sockets, sessions and the server live elsewhere.
@@ -113,3 +115,5 @@ inline uint32_t hislip_next_message_id(uint32_t id) { return id + 2u; }
 bool hislip_is_known_type(uint8_t type);
 bool hislip_is_async_type(uint8_t type);
 const char *hislip_type_name(uint8_t type);
+
+} // namespace velq

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace velq {
+
 namespace {
 // Opaque auth bodies are at most 400 bytes (RFC 5531).
 constexpr size_t kMaxAuthBody = 400;
@@ -222,3 +224,5 @@ xdr_bytes rpc_encode_reply_rpc_mismatch(uint32_t xid)
     w.put_u32(rpc_version);
     return std::move(w.buf);
 }
+
+} // namespace velq

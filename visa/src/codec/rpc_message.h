@@ -2,6 +2,8 @@
 
 #include "xdr_codec.h"
 
+namespace velq {
+
 // ONC RPC v2 (RFC 5531) messages and TCP record marking, as byte codecs.
 // Socket code lives elsewhere and only moves the bytes produced here.
 
@@ -104,3 +106,5 @@ xdr_bytes rpc_encode_reply(uint32_t xid, const xdr_bytes &results);
 xdr_bytes rpc_encode_reply_error(uint32_t xid, rpc_accept_stat stat, uint32_t low = 0, uint32_t high = 0);
 // MSG_DENIED / RPC_MISMATCH, for a call that is not RPC version 2.
 xdr_bytes rpc_encode_reply_rpc_mismatch(uint32_t xid);
+
+} // namespace velq

@@ -1,5 +1,7 @@
 #include "vxi11_proto.h"
 
+namespace velq {
+
 xdr_bytes pmap_encode_mapping(const pmap_mapping &m)
 {
     xdr_writer w;
@@ -203,3 +205,5 @@ bool vxi11_decode_error(xdr_reader &r, int32_t *error)
     *error = r.get_i32();
     return r.ok();
 }
+
+} // namespace velq

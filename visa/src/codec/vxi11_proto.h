@@ -2,6 +2,8 @@
 
 #include "xdr_codec.h"
 
+namespace velq {
+
 // VXI-11 core channel and portmapper v2 argument/result structures, both
 // directions, so the client here and the simulator's server share one codec.
 
@@ -164,3 +166,5 @@ bool vxi11_decode(xdr_reader &r, vxi11_generic_parms *p);
 bool vxi11_decode(xdr_reader &r, vxi11_lock_parms *p);
 bool vxi11_decode_readstb_resp(xdr_reader &r, int32_t *error, uint8_t *stb);
 bool vxi11_decode_error(xdr_reader &r, int32_t *error);
+
+} // namespace velq

@@ -1,5 +1,7 @@
 #include "xdr_codec.h"
 
+namespace velq {
+
 namespace {
 size_t xdr_padded(size_t n)
 {
@@ -82,3 +84,5 @@ void xdr_reader::skip_opaque(size_t max_len)
     size_t n;
     get_opaque_view(&p, &n, max_len);
 }
+
+} // namespace velq

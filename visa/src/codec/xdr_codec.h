@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace velq {
+
 // XDR (RFC 4506) as ONC RPC uses it: every item is a multiple of four
 // big-endian bytes, variable-length data carries a 4-byte length and is
 // zero-padded to the next multiple of four.
@@ -55,3 +57,5 @@ private:
     size_t m_pos = 0;
     bool m_ok = true;
 };
+
+} // namespace velq

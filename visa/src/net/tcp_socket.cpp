@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -354,6 +355,40 @@ ViStatus tcp_recv_some(int fd, void *buf, size_t cap, size_t *got, const tcp_dea
     }
 }
 
+ViStatus tcp_recv_blocking(int fd, void *buf, size_t cap, size_t *got, const tcp_deadline &deadline,
+                           const tcp_wakeup *wakeup, int *rcvtimeo_ms)
+{
+    *got = 0;
+    for (;;) {
+        if (wakeup && wakeup->woken())
+            return VI_ERROR_ABORT;
+        int want = 0; // no time-out
+        if (!deadline.infinite()) {
+            const ViUInt32 left = deadline.remaining_ms();
+            if (left == 0)
+                return VI_ERROR_TMO;
+            want = left > 1000 ? 1000 : static_cast<int>(left);
+        }
+        if (want != *rcvtimeo_ms) {
+            const timeval tv{want / 1000, (want % 1000) * 1000};
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+            *rcvtimeo_ms = want;
+        }
+        const ssize_t n = ::recv(fd, buf, cap, 0);
+        if (n > 0) {
+            *got = static_cast<size_t>(n);
+            return VI_SUCCESS;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            continue; // a slice ended
+        if (wakeup && wakeup->woken())
+            return VI_ERROR_ABORT; // the shutdown that came with the wake-up
+        return n == 0 ? VI_ERROR_CONN_LOST : map_socket_errno(errno);
+    }
+}
+
 ViStatus tcp_recv_exact(int fd, void *buf, size_t len, size_t *got, const tcp_deadline &deadline,
                         const tcp_wakeup *wakeup)
 {
@@ -388,6 +423,14 @@ size_t tcp_discard_input(int fd, size_t limit)
         break;
     }
     return total;
+}
+
+bool tcp_set_blocking(int fd, bool on)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0)
+        return false;
+    return ::fcntl(fd, F_SETFL, on ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK)) == 0;
 }
 
 bool tcp_set_nodelay(int fd, bool on)

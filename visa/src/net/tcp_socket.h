@@ -82,6 +82,15 @@ ViStatus tcp_recv_exact(int fd, void *buf, size_t len, size_t *got, const tcp_de
 // that streams without end must not keep us here). Returns the bytes discarded.
 size_t tcp_discard_input(int fd, size_t limit);
 
+// For a strict request/reply exchange (RPC): the reply is never there yet when the wait starts, so
+// poll() before each receive would cost two more system calls per call. Here the wait is one
+// blocking recv() on a socket made blocking (tcp_set_blocking), bounded by SO_RCVTIMEO in slices
+// of at most a second; *rcvtimeo_ms remembers the option's value (start at -1). The wake-up cannot
+// reach a blocked recv(), so whoever fires it must also shut the socket down.
+ViStatus tcp_recv_blocking(int fd, void *buf, size_t cap, size_t *got, const tcp_deadline &deadline,
+                           const tcp_wakeup *wakeup, int *rcvtimeo_ms);
+
+bool tcp_set_blocking(int fd, bool on);
 bool tcp_set_nodelay(int fd, bool on);
 bool tcp_set_keepalive(int fd, bool on);
 void tcp_close(int *fd);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace velq {
@@ -39,9 +40,15 @@ rpc_client::~rpc_client()
 
 void rpc_client::interrupt()
 {
-    // Only the wake-up: without a call under way the connection stays whole
-    // for a polite destroy_link.
     m_wakeup.wake();
+    // Replies are awaited in a blocking receive, which only a shutdown wakes.
+    // Without a call under way the connection stays whole for a polite
+    // destroy_link.
+    if (m_in_call) {
+        std::lock_guard<std::mutex> lock(m_fd_mutex);
+        if (m_fd >= 0)
+            ::shutdown(m_fd, SHUT_RDWR);
+    }
 }
 
 bool rpc_client::idle() const
@@ -56,7 +63,9 @@ void rpc_client::clear_interrupt()
 
 void rpc_client::close()
 {
+    std::lock_guard<std::mutex> lock(m_fd_mutex);
     tcp_close(&m_fd);
+    m_rcvtimeo_ms = -1;
 }
 
 void rpc_client::drop_connection()
@@ -74,12 +83,16 @@ rpc_call_result rpc_client::connect(const std::string &host, uint16_t port, cons
     m_stale.clear();
     if (m_wakeup.fd() < 0)
         return rpc_call_conn_lost;
-    const ViStatus status = tcp_connect(host, port, deadline, &m_wakeup, &m_fd, &m_peer);
+    int fd = -1;
+    const ViStatus status = tcp_connect(host, port, deadline, &m_wakeup, &fd, &m_peer);
     if (status == VI_ERROR_TMO || status == VI_ERROR_ABORT)
         return from_status(status);
     if (status != VI_SUCCESS)
         return rpc_call_refused;
-    tcp_set_nodelay(m_fd, true);
+    tcp_set_nodelay(fd, true);
+    tcp_set_blocking(fd, true);
+    std::lock_guard<std::mutex> lock(m_fd_mutex);
+    m_fd = fd;
     return rpc_call_ok;
 }
 
@@ -117,13 +130,15 @@ rpc_call_result rpc_client::receive_record(const tcp_deadline &deadline, xdr_byt
         uint8_t *direct = m_assembler.fragment_left() >= kDirectThreshold ? m_assembler.direct_buffer(&direct_len)
                                                                           : nullptr;
         size_t got = 0;
-        const ViStatus status = direct ? tcp_recv_some(m_fd, direct, direct_len, &got, deadline, &m_wakeup)
-                                       : tcp_recv_some(m_fd, m_inbuf.data(), m_inbuf.size(), &got, deadline, &m_wakeup);
-        if (status == VI_ERROR_TMO || status == VI_ERROR_ABORT)
-            return from_status(status);
+        const ViStatus status =
+            direct ? tcp_recv_blocking(m_fd, direct, direct_len, &got, deadline, &m_wakeup, &m_rcvtimeo_ms)
+                   : tcp_recv_blocking(m_fd, m_inbuf.data(), m_inbuf.size(), &got, deadline, &m_wakeup, &m_rcvtimeo_ms);
+        if (status == VI_ERROR_TMO)
+            return rpc_call_timeout;
         if (status != VI_SUCCESS) {
+            // After an interrupt the socket may be shut down already.
             drop_connection();
-            return rpc_call_conn_lost;
+            return from_status(status);
         }
         if (direct) {
             if (m_assembler.direct_commit(got) == rpc_record_assembler::record_ready) {
@@ -145,6 +160,11 @@ bool rpc_client::is_stale(uint32_t xid) const
 rpc_call_result rpc_client::call(uint32_t prog, uint32_t vers, uint32_t proc, const xdr_bytes &args,
                                  const tcp_deadline &deadline, xdr_bytes *reply, size_t *results_offset)
 {
+    struct in_call_guard {
+        std::atomic<bool> &flag;
+        explicit in_call_guard(std::atomic<bool> &f) : flag(f) { flag = true; }
+        ~in_call_guard() { flag = false; }
+    } guard(m_in_call);
     if (m_wakeup.woken())
         return rpc_call_aborted;
     if (m_fd < 0 || m_lost)

@@ -3,8 +3,10 @@
 #include "rpc_message.h"
 #include "net/tcp_socket.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
+#include <mutex>
 #include <string>
 
 namespace velq {
@@ -57,6 +59,10 @@ private:
 
     int m_fd = -1;
     tcp_wakeup m_wakeup;
+    int m_rcvtimeo_ms = -1;
+    std::atomic<bool> m_in_call{false};
+    // Guards m_fd against interrupt() shutting down a descriptor that is being closed.
+    std::mutex m_fd_mutex;
     uint32_t m_xid;
     rpc_record_assembler m_assembler;
     xdr_bytes m_inbuf;

@@ -8,21 +8,6 @@
 
 namespace {
 
-// A message larger than this is dropped with -363 instead of growing the
-// input buffer without bound; uploads to mass memory stay well below it.
-const size_t kMaxMessageBytes = 128u * 1024 * 1024;
-
-enum EScanState {
-    kNormal,
-    kString,
-    kStringQuote,  // a quote inside a string: doubled quote or the string's end
-    kStringComma,  // ',' inside a string: "name,#<block>" may follow
-    kHash,
-    kBlockDigits,
-    kBlockData,
-    kIndefinite
-};
-
 const size_t kBacklogResponses = 1024;
 const uint64_t kBacklogBytes = 64ull * 1024 * 1024;
 
@@ -36,10 +21,10 @@ CDevice::CDevice(std::string strName, std::shared_ptr<CInstrumentState> pState, 
     : m_strName(std::move(strName)),
       m_pState(std::move(pState)),
       m_pLog(std::move(pLog)),
-      m_eFraming(eFraming),
-      m_eMode(eMode)
+      m_eMode(eMode),
+      m_framer(eFraming)
 {
-    m_pEngine = std::make_unique<CScpiEngine>(this, m_pState);
+    m_pEngine = std::make_unique<CScpiEngine>(static_cast<CScpiHost&>(*this), m_pState);
 }
 
 CDevice::~CDevice() = default;
@@ -61,140 +46,28 @@ void CDevice::Write(const char* pData, size_t nLen, bool bEnd, uint32_t uTag)
         fnNotify();
 }
 
-void CDevice::ResetFramerLocked()
-{
-    m_strInput.clear();
-    m_nScanState = kNormal;
-    m_cQuote = 0;
-    m_bBlockInString = false;
-    m_uBlockLeft = 0;
-    m_nBlockDigitsLeft = 0;
-    m_bOverrun = false;
-}
-
 void CDevice::FeedLocked(const char* pData, size_t nLen, bool bEnd, uint32_t uTag,
                          std::vector<std::function<void()>>& lstNotify)
 {
-    auto fnAppend = [this](const char* p, size_t n) {
-        if (m_bOverrun)
-            return;
-        if (m_strInput.size() + n > kMaxMessageBytes) {
-            m_bOverrun = true;
-            m_strInput.clear();
-            m_strInput.shrink_to_fit();
-            return;
-        }
-        m_strInput.append(p, n);
-    };
-
-    size_t i = 0;
-    while (i < nLen) {
-        if (m_bHangupPending)
-            return; // the connection is going down; nothing more is executed
-        if (m_nScanState == kBlockData) {
-            const size_t nTake = static_cast<size_t>(std::min<uint64_t>(m_uBlockLeft, nLen - i));
-            fnAppend(pData + i, nTake);
-            i += nTake;
-            m_uBlockLeft -= nTake;
-            if (m_uBlockLeft == 0)
-                m_nScanState = m_bBlockInString ? kString : kNormal;
-            continue;
-        }
-        const char c = pData[i++];
-        fnAppend(&c, 1);
-        bool bComplete = false;
-        for (bool bAgain = true; bAgain;) {
-            bAgain = false;
-            switch (m_nScanState) {
-            case kNormal:
-                if (c == '\n') {
-                    bComplete = true;
-                } else if (c == '"' || c == '\'') {
-                    m_nScanState = kString;
-                    m_cQuote = c;
-                } else if (c == '#') {
-                    m_nScanState = kHash;
-                    m_bBlockInString = false;
-                }
-                break;
-            case kString:
-                // An LF still ends the message: a lost closing quote must not
-                // swallow every later message.
-                if (c == '\n')
-                    bComplete = true;
-                else if (c == m_cQuote)
-                    m_nScanState = kStringQuote;
-                else if (c == ',')
-                    m_nScanState = kStringComma;
-                break;
-            case kStringQuote:
-                if (c == m_cQuote) {
-                    m_nScanState = kString;
-                } else {
-                    m_nScanState = kNormal;
-                    bAgain = true;
-                }
-                break;
-            case kStringComma:
-                if (c == '#') {
-                    m_nScanState = kHash;
-                    m_bBlockInString = true;
-                } else {
-                    m_nScanState = kString;
-                    bAgain = true;
-                }
-                break;
-            case kHash:
-                if (c >= '1' && c <= '9') {
-                    m_nBlockDigitsLeft = c - '0';
-                    m_uBlockLeft = 0;
-                    m_nScanState = kBlockDigits;
-                } else if (c == '0' && !m_bBlockInString) {
-                    m_nScanState = kIndefinite;
-                } else {
-                    m_nScanState = m_bBlockInString ? kString : kNormal;
-                    bAgain = true;
-                }
-                break;
-            case kBlockDigits:
-                if (c >= '0' && c <= '9') {
-                    m_uBlockLeft = m_uBlockLeft * 10 + static_cast<uint64_t>(c - '0');
-                    if (--m_nBlockDigitsLeft == 0)
-                        m_nScanState = m_uBlockLeft ? kBlockData : (m_bBlockInString ? kString : kNormal);
-                } else {
-                    m_nScanState = m_bBlockInString ? kString : kNormal;
-                    bAgain = true;
-                }
-                break;
-            case kIndefinite:
-                // Only LF with END closes an indefinite block; a stream has no END, so LF must do.
-                if (c == '\n' && (m_eFraming == EFraming::Stream || (bEnd && i == nLen)))
-                    bComplete = true;
-                break;
-            }
-        }
-        if (bComplete)
-            CompleteMessageLocked(true, uTag, lstNotify);
-    }
-    if (bEnd && m_eFraming == EFraming::EndFlag && !m_bHangupPending
-        && (!m_strInput.empty() || m_bOverrun))
-        CompleteMessageLocked(false, uTag, lstNotify);
+    if (m_bHangupPending)
+        return; // the connection is going down; nothing more is executed
+    m_framer.Feed(pData, nLen, bEnd, [&](CMessageFramer::SMessage& message) {
+        CompleteMessageLocked(message, uTag, lstNotify);
+        return !m_bHangupPending;
+    });
 }
 
-void CDevice::CompleteMessageLocked(bool bEndedByLineFeed, uint32_t uTag,
+void CDevice::CompleteMessageLocked(CMessageFramer::SMessage& message, uint32_t uTag,
                                     std::vector<std::function<void()>>& lstNotify)
 {
-    std::string strMessage;
-    strMessage.swap(m_strInput);
-    const bool bOverrun = m_bOverrun;
-    ResetFramerLocked();
-    if (bOverrun) {
+    if (message.bOverrun) {
         m_pEngine->PushError(-363);
         return;
     }
+    std::string& strMessage = message.strText;
     if (m_pLog)
         m_pLog->LogMessage(strMessage);
-    if (bEndedByLineFeed)
+    if (message.bEndedByLineFeed)
         strMessage.pop_back();
 
     if (m_eMode == EResponseMode::Interrupt && !m_lstOutput.empty()) {
@@ -225,6 +98,21 @@ void CDevice::CompleteMessageLocked(bool bEndedByLineFeed, uint32_t uTag,
     resp.uTag = uTag;
     m_lstOutput.push_back(std::move(resp));
     m_cvOutput.notify_all();
+}
+
+void CDevice::CountTrigger()
+{
+    ++m_uTriggers;
+}
+
+uint8_t CDevice::CurrentStatusByte() const
+{
+    return StatusByteLocked(Clock::now());
+}
+
+void CDevice::SetRemoteState(bool bRemote)
+{
+    m_bRemote = bRemote;
 }
 
 void CDevice::CheckServiceRequestLocked(std::vector<std::function<void()>>& lstNotify)
@@ -349,9 +237,9 @@ CDevice::SReadResult CDevice::Read(size_t nMax, Clock::time_point tDeadline, boo
 void CDevice::LogUnterminatedInput()
 {
     std::lock_guard<std::mutex> lock(m_mtx);
-    if (!m_strInput.empty() && !m_bOverrun && m_pLog)
-        m_pLog->LogMessage(m_strInput);
-    ResetFramerLocked();
+    const std::string strText = m_framer.TakeUnterminated();
+    if (!strText.empty() && m_pLog)
+        m_pLog->LogMessage(strText);
 }
 
 void CDevice::Wake()
@@ -372,7 +260,7 @@ void CDevice::Close()
 void CDevice::Clear()
 {
     std::lock_guard<std::mutex> lock(m_mtx);
-    ResetFramerLocked();
+    m_framer.Reset();
     m_lstOutput.clear();
     m_bHangupPending = false;
     m_bHangupTaken = false;

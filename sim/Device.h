@@ -1,5 +1,8 @@
 #pragma once
 
+#include "MessageFramer.h"
+#include "ScpiHost.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -21,13 +24,10 @@ class CScpiEngine;
 //
 // A reading thread may block in Read() while other threads Write(), Clear(),
 // read the status byte or Close() the device.
-class CDevice
+class CDevice : private CScpiHost
 {
 public:
-    // Stream transports (raw SOCKET) have no END indicator: a program message
-    // ends only at LF outside a block or string. EndFlag transports (VXI-11,
-    // HiSLIP) also end a message at a write flagged with END.
-    enum class EFraming { Stream, EndFlag };
+    using EFraming = CMessageFramer::EFraming;
 
     // Queue: every response stays readable in order (raw SOCKET, HiSLIP
     // overlapped). Interrupt: IEEE 488.2 exchange; a new program message
@@ -145,13 +145,14 @@ private:
         uint32_t uTag = 0;
     };
 
-    friend class CScpiEngine;
+    void CountTrigger() override;
+    uint8_t CurrentStatusByte() const override;
+    void SetRemoteState(bool bRemote) override;
 
     void FeedLocked(const char* pData, size_t nLen, bool bEnd, uint32_t uTag,
                     std::vector<std::function<void()>>& lstNotify);
-    void CompleteMessageLocked(bool bEndedByLineFeed, uint32_t uTag,
+    void CompleteMessageLocked(CMessageFramer::SMessage& message, uint32_t uTag,
                                std::vector<std::function<void()>>& lstNotify);
-    void ResetFramerLocked();
     void CheckServiceRequestLocked(std::vector<std::function<void()>>& lstNotify);
     bool ReadableLocked(Clock::time_point tNow) const;
     uint8_t StatusByteLocked(Clock::time_point tNow) const;
@@ -160,7 +161,6 @@ private:
     const std::string m_strName;
     const std::shared_ptr<CInstrumentState> m_pState;
     const std::shared_ptr<CWireLog> m_pLog;
-    const EFraming m_eFraming;
 
     mutable std::mutex m_mtx;
     std::condition_variable m_cvOutput;
@@ -168,14 +168,7 @@ private:
     EResponseMode m_eMode;
     std::unique_ptr<CScpiEngine> m_pEngine;
 
-    // Framer state: where the current program message ends.
-    std::string m_strInput;
-    int m_nScanState = 0;
-    char m_cQuote = 0;
-    bool m_bBlockInString = false;
-    uint64_t m_uBlockLeft = 0;
-    int m_nBlockDigitsLeft = 0;
-    bool m_bOverrun = false;
+    CMessageFramer m_framer;
 
     std::deque<SResponse> m_lstOutput;
     bool m_bClosed = false;

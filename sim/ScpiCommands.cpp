@@ -93,7 +93,7 @@ void CScpiEngine::RegisterCommon()
     });
     Register("*TRG", [](CScpiEngine& e, SContext& ctx) {
         if (e.ExpectParams(ctx, 0, 0))
-            ++e.m_pDevice->m_uTriggers;
+            e.m_host.CountTrigger();
     });
     Register("*ESE", [](CScpiEngine& e, SContext& ctx) {
         uint64_t uValue = 0;
@@ -121,16 +121,16 @@ void CScpiEngine::RegisterCommon()
     });
     Register("*STB?", [](CScpiEngine& e, SContext& ctx) {
         if (e.ExpectParams(ctx, 0, 0))
-            ctx.Answer(Nr1(e.m_pDevice->StatusByteLocked(CDevice::Clock::now())));
+            ctx.Answer(Nr1(e.m_host.CurrentStatusByte()));
     });
     // Go-to-local and remote as sent by controllers without a GPIB bus.
     Register("&GTL", [](CScpiEngine& e, SContext& ctx) {
         if (e.ExpectParams(ctx, 0, 0))
-            e.m_pDevice->m_bRemote = false;
+            e.m_host.SetRemoteState(false);
     });
     Register("&GTR", [](CScpiEngine& e, SContext& ctx) {
         if (e.ExpectParams(ctx, 0, 0))
-            e.m_pDevice->m_bRemote = true;
+            e.m_host.SetRemoteState(true);
     });
 }
 

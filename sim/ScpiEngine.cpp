@@ -92,8 +92,8 @@ void CScpiEngine::SContext::Answer(std::string strText)
     lstResponse.push_back(std::move(seg));
 }
 
-CScpiEngine::CScpiEngine(CDevice* pDevice, std::shared_ptr<CInstrumentState> pState)
-    : m_pDevice(pDevice), m_pState(std::move(pState))
+CScpiEngine::CScpiEngine(CScpiHost& host, std::shared_ptr<CInstrumentState> pState)
+    : m_host(host), m_pState(std::move(pState))
 {
     RegisterCommands();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Device.h"
+#include "ScpiHost.h"
 #include "ScpiParser.h"
 
 #include <cstdint>
@@ -30,7 +31,7 @@ public:
     static const size_t kErrorQueueCapacity = 20;
     static const uint64_t kMaxTestLength = 999999999ull;
 
-    CScpiEngine(CDevice* pDevice, std::shared_ptr<CInstrumentState> pState);
+    CScpiEngine(CScpiHost& host, std::shared_ptr<CInstrumentState> pState);
 
     void Execute(const std::string& strMessage, SResult& result);
 
@@ -86,7 +87,7 @@ private:
     void RegisterTest();
     void RegisterWaveform();
 
-    CDevice* m_pDevice;
+    CScpiHost& m_host;
     std::shared_ptr<CInstrumentState> m_pState;
     std::vector<SCommand> m_lstCommands;
 

@@ -7,7 +7,6 @@
 #include <chrono>
 
 #include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 const int kPollMs = 200;
@@ -25,67 +24,46 @@ CSocketServer::~CSocketServer()
 bool CSocketServer::Start(const std::string& strBindAddress, uint16_t uPort, std::string& strError)
 {
     m_strAddress = strBindAddress;
-    m_nListenFd = SimSocket::Listen(strBindAddress, uPort, m_uPort, strError);
-    if (m_nListenFd < 0)
-        return false;
     m_bStopping = false;
-    m_thrAccept = std::thread(&CSocketServer::AcceptLoop, this);
-    return true;
+    // Two threads per client: refuse more rather than exhaust the process.
+    return m_listener.Start(strBindAddress, uPort, [this](int nFd) { Serve(nFd); }, strError, kMaxConnections);
 }
 
 std::string CSocketServer::AnnounceLine() const
 {
-    const std::string strPort = std::to_string(m_uPort);
+    const std::string strPort = std::to_string(Port());
     return "SOCKET " + strPort + " TCPIP0::" + m_strAddress + "::" + strPort + "::SOCKET";
 }
 
 void CSocketServer::Stop()
 {
-    if (m_nListenFd < 0 && !m_thrAccept.joinable())
-        return;
+    // Closing the devices ends waits for answers; the readers wake as their sockets are shut down.
     m_bStopping = true;
-    if (m_thrAccept.joinable())
-        m_thrAccept.join();
-    if (m_nListenFd >= 0) {
-        ::close(m_nListenFd);
-        m_nListenFd = -1;
-    }
-    {
+    m_listener.Stop([this] {
         std::lock_guard<std::mutex> lock(m_mtx);
-        for (auto& pConn : m_lstConnections) {
-            pConn->pDevice->Close();
-            ::shutdown(pConn->nFd, SHUT_RDWR);
-        }
-    }
-    ReapFinished(true);
+        for (const auto& pDevice : m_setDevices)
+            pDevice->Close();
+    });
 }
 
-void CSocketServer::AcceptLoop()
+void CSocketServer::Serve(int nFd)
 {
-    while (!m_bStopping) {
-        ReapFinished(false);
-        const int nFd = SimSocket::Accept(m_nListenFd, kPollMs);
-        if (nFd < 0)
-            continue;
-        std::unique_lock<std::mutex> lockCount(m_mtx);
-        if (m_lstConnections.size() >= kMaxConnections) {
-            // Two threads per client: refuse rather than exhaust the process.
-            lockCount.unlock();
-            ::close(nFd);
-            continue;
-        }
-        lockCount.unlock();
-        SimSocket::SetNoDelay(nFd);
-        auto pConn = std::make_unique<SConnection>();
-        pConn->nFd = nFd;
-        pConn->pDevice = m_pRegistry->CreatePrivate("socket" + std::to_string(m_uNextId++),
-                                                    CDevice::EFraming::Stream, CDevice::EResponseMode::Queue);
-        SConnection* pRaw = pConn.get();
+    SConnection conn;
+    conn.nFd = nFd;
+    conn.pDevice = m_pRegistry->CreatePrivate("socket" + std::to_string(m_uNextId++), CDevice::EFraming::Stream,
+                                              CDevice::EResponseMode::Queue);
+    {
         std::lock_guard<std::mutex> lock(m_mtx);
-        m_lstConnections.push_back(std::move(pConn));
-        pRaw->thrWriter = std::thread(&CSocketServer::WriterLoop, this, pRaw);
-        pRaw->thrReader = std::thread(&CSocketServer::ReaderLoop, this, pRaw);
+        m_setDevices.insert(conn.pDevice);
     }
+    std::thread thrWriter(&CSocketServer::WriterLoop, this, &conn);
+    ReaderLoop(&conn);
+    thrWriter.join();
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        m_setDevices.erase(conn.pDevice);
+    }
+    m_listener.Close(conn.nFd);
 }
 
 void CSocketServer::ReaderLoop(SConnection* pConn)
@@ -107,9 +85,6 @@ void CSocketServer::ReaderLoop(SConnection* pConn)
     // A peer that only shut down its sending side (printf | socat) still
     // waits for the answers: the writer drains the queue before closing.
     pConn->bInputEnded = true;
-    while (!pConn->bWriterDone)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    pConn->bDone = true;
 }
 
 void CSocketServer::WriterLoop(SConnection* pConn)
@@ -129,27 +104,4 @@ void CSocketServer::WriterLoop(SConnection* pConn)
     pConn->pDevice->Close();
     ::shutdown(pConn->nFd, SHUT_RDWR);
     pConn->bWriterDone = true;
-}
-
-void CSocketServer::ReapFinished(bool bAll)
-{
-    std::list<std::unique_ptr<SConnection>> lstFinished;
-    {
-        std::lock_guard<std::mutex> lock(m_mtx);
-        for (auto it = m_lstConnections.begin(); it != m_lstConnections.end();) {
-            if (bAll || (*it)->bDone) {
-                lstFinished.push_back(std::move(*it));
-                it = m_lstConnections.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-    for (auto& pConn : lstFinished) {
-        if (pConn->thrReader.joinable())
-            pConn->thrReader.join();
-        if (pConn->thrWriter.joinable())
-            pConn->thrWriter.join();
-        ::close(pConn->nFd);
-    }
 }

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "Listener.h"
 #include "Server.h"
 
 #include <atomic>
-#include <list>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
-#include <thread>
 
 class CDeviceRegistry;
 class CDevice;
@@ -22,7 +22,7 @@ public:
 
     bool Start(const std::string& strBindAddress, uint16_t uPort, std::string& strError) override;
     void Stop() override;
-    uint16_t Port() const override { return m_uPort; }
+    uint16_t Port() const override { return m_listener.Port(); }
     std::string AnnounceLine() const override;
 
 private:
@@ -30,25 +30,19 @@ private:
     {
         int nFd = -1;
         std::shared_ptr<CDevice> pDevice;
-        std::thread thrReader;
-        std::thread thrWriter;
         std::atomic<bool> bInputEnded{false};
         std::atomic<bool> bWriterDone{false};
-        std::atomic<bool> bDone{false}; // both threads have finished
     };
 
-    void AcceptLoop();
+    void Serve(int nFd);
     void ReaderLoop(SConnection* pConn);
     void WriterLoop(SConnection* pConn);
-    void ReapFinished(bool bAll);
 
     std::shared_ptr<CDeviceRegistry> m_pRegistry;
     std::string m_strAddress;
-    uint16_t m_uPort = 0;
-    int m_nListenFd = -1;
     std::atomic<bool> m_bStopping{false};
-    std::thread m_thrAccept;
-    mutable std::mutex m_mtx;
-    std::list<std::unique_ptr<SConnection>> m_lstConnections;
-    unsigned m_uNextId = 0;
+    std::atomic<unsigned> m_uNextId{0};
+    std::mutex m_mtx;
+    std::set<std::shared_ptr<CDevice>> m_setDevices; // of the connections being served
+    CListener m_listener;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -57,21 +58,6 @@ int Accept(int nListenFd, int nTimeoutMs)
     return ::accept4(nListenFd, nullptr, nullptr, SOCK_CLOEXEC);
 }
 
-bool SendAll(int nFd, const char* pData, size_t nLen)
-{
-    while (nLen > 0) {
-        ssize_t nSent = ::send(nFd, pData, nLen, MSG_NOSIGNAL);
-        if (nSent < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        pData += nSent;
-        nLen -= static_cast<size_t>(nSent);
-    }
-    return true;
-}
-
 bool SendAllV(int nFd, iovec* pIov, size_t nCount)
 {
     size_t nFirst = 0;
@@ -102,6 +88,12 @@ bool SendAllV(int nFd, iovec* pIov, size_t nCount)
     return true;
 }
 
+bool SendAll(int nFd, const char* pData, size_t nLen)
+{
+    iovec iov{const_cast<char*>(pData), nLen};
+    return SendAllV(nFd, &iov, 1);
+}
+
 long Receive(int nFd, char* pBuffer, size_t nMax, int nTimeoutMs)
 {
     pollfd pfd{nFd, POLLIN, 0};
@@ -118,6 +110,27 @@ long Receive(int nFd, char* pBuffer, size_t nMax, int nTimeoutMs)
         nGot = ::recv(nFd, pBuffer, nMax, 0);
     } while (nGot < 0 && errno == EINTR);
     return nGot < 0 ? -1 : static_cast<long>(nGot);
+}
+
+bool ReceiveExact(int nFd, char* pDest, size_t nLen, int nTimeoutMs)
+{
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs < 0 ? 0 : nTimeoutMs);
+    while (nLen > 0) {
+        int nWaitMs = -1;
+        if (nTimeoutMs >= 0) {
+            const auto nLeft =
+                std::chrono::duration_cast<std::chrono::milliseconds>(tEnd - std::chrono::steady_clock::now()).count();
+            if (nLeft <= 0)
+                return false;
+            nWaitMs = static_cast<int>(nLeft);
+        }
+        const long nGot = Receive(nFd, pDest, nLen, nWaitMs);
+        if (nGot <= 0)
+            return false;
+        pDest += nGot;
+        nLen -= static_cast<size_t>(nGot);
+    }
+    return true;
 }
 
 void SetNoDelay(int nFd)

@@ -28,6 +28,10 @@ bool SendAllV(int nFd, iovec* pIov, size_t nCount);
 // closed, -1 error, -2 time-out.
 long Receive(int nFd, char* pBuffer, size_t nMax, int nTimeoutMs);
 
+// Receives exactly nLen bytes within nTimeoutMs in all (-1: no limit); false
+// when the peer closed, failed or the time ran out first.
+bool ReceiveExact(int nFd, char* pDest, size_t nLen, int nTimeoutMs);
+
 void SetNoDelay(int nFd);
 // shutdown() then close(); wakes a thread blocked in recv on the same descriptor.
 void ShutdownAndClose(int& nFd);

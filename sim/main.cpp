@@ -13,10 +13,13 @@
 #include "DeviceRegistry.h"
 #include "InstrumentState.h"
 #include "SocketServer.h"
-#include "hislip_server.h"
-#include "portmap_server.h"
-#include "vxi11_server.h"
+#include "HislipServer.h"
+#include "PortmapServer.h"
+#include "Vxi11Server.h"
 #include "WireLog.h"
+
+// The wire codecs shared with the VISA library.
+using namespace velq;
 
 namespace {
 

@@ -2,7 +2,7 @@
 // initialisation, what it answers to malformed and hostile messages, the
 // synchronized-mode rules, and the lock table on its own.
 #include "hislip_codec.h"
-#include "hislip_server.h"
+#include "HislipServer.h"
 
 #include "DeviceRegistry.h"
 #include "InstrumentState.h"
@@ -20,6 +20,9 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+// The wire codecs shared with the VISA library.
+using namespace velq;
 
 namespace {
 
@@ -521,3 +524,4 @@ void CHislipServerTest::LockTable()
 
 QTEST_GUILESS_MAIN(CHislipServerTest)
 #include "tst_hislip_server.moc"
+

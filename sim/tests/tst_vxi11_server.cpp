@@ -5,10 +5,10 @@
 #include "DeviceRegistry.h"
 #include "InstrumentState.h"
 #include "WireLog.h"
-#include "portmap_server.h"
+#include "PortmapServer.h"
 #include "rpc_message.h"
 #include "vxi11_proto.h"
-#include "vxi11_server.h"
+#include "Vxi11Server.h"
 
 #include <QtTest>
 
@@ -17,6 +17,9 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+// The wire codecs shared with the VISA library.
+using namespace velq;
 
 namespace {
 
@@ -453,3 +456,4 @@ void CVxi11ServerTest::OversizedRecordClosesConnection()
 
 QTEST_GUILESS_MAIN(CVxi11ServerTest)
 #include "tst_vxi11_server.moc"
+

@@ -2,6 +2,9 @@
 
 #include <QtTest>
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 namespace {
 
 QByteArray Encode(const hislip_header &hdr)
@@ -155,3 +158,4 @@ void CHislipCodecTest::TypeClassification()
 
 QTEST_GUILESS_MAIN(CHislipCodecTest)
 #include "tst_hislip_codec.moc"
+

@@ -20,6 +20,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 namespace {
 
 constexpr int kPeerTimeoutMs = 20000;
@@ -662,3 +665,4 @@ void CHislipTransportTest::OpenFailures()
 
 QTEST_GUILESS_MAIN(CHislipTransportTest)
 #include "tst_hislip_transport.moc"
+

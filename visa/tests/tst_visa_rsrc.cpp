@@ -1,4 +1,4 @@
-#include "rsrc_parse.h"
+#include "api/rsrc_parse.h"
 
 #include <QtTest>
 

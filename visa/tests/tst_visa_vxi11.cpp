@@ -22,6 +22,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 namespace {
 
 constexpr ViUInt32 kTmo = 10000;
@@ -551,3 +554,4 @@ void CVisaVxi11Test::HostileReply()
 
 QTEST_GUILESS_MAIN(CVisaVxi11Test)
 #include "tst_visa_vxi11.moc"
+

@@ -3,6 +3,9 @@
 
 #include <QtTest>
 
+// The wire codecs shared with the VISA library.
+using namespace velq;
+
 namespace {
 
 QByteArray Bytes(const xdr_bytes &b)
@@ -273,3 +276,4 @@ void CVxi11CodecTest::ServerSideCall()
 
 QTEST_GUILESS_MAIN(CVxi11CodecTest)
 #include "tst_vxi11_codec.moc"
+

@@ -1,0 +1,28 @@
+#include "transport/transport_factory.h"
+
+#include "hislip/hislip_transport.h"
+#include "api/rsrc_parse.h"
+#include "socket/tcp_socket_transport.h"
+#include "transport/transport.h"
+#include "vxi11/vxi11_transport.h"
+
+namespace velq {
+
+std::unique_ptr<transport> transport_create(const rsrc_parsed &rsrc, ViStatus *status)
+{
+    *status = VI_SUCCESS;
+    switch (rsrc.kind) {
+    case rsrc_kind::tcpip_socket:
+        return std::make_unique<tcp_socket_transport>();
+    case rsrc_kind::tcpip_instr:
+        if (rsrc.is_hislip)
+            return std::make_unique<hislip_transport>();
+        return std::make_unique<vxi11_transport>();
+    default:
+        break;
+    }
+    *status = VI_ERROR_RSRC_NFOUND;
+    return nullptr;
+}
+
+} // namespace velq

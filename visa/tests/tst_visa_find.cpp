@@ -1,0 +1,253 @@
+#include "find_config.h"
+#include "find_engine.h"
+#include "find_expr.h"
+
+#include "visa.h"
+
+#include <QtTest>
+
+#include <QTemporaryDir>
+
+using namespace velq;
+
+namespace {
+
+// A source that answers what it is told, as a network would, in any order and with repeats.
+class fixed_source : public find_source {
+public:
+    explicit fixed_source(std::vector<std::string> names) : m_names(std::move(names)) {}
+    void collect(std::vector<found_rsrc> *out, unsigned) override
+    {
+        for (const auto &n : m_names)
+            out->push_back({n, {}, {}});
+    }
+
+private:
+    std::vector<std::string> m_names;
+};
+
+} // namespace
+
+class TestVisaFind : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void matchesExpressions_data();
+    void matchesExpressions();
+    void rejectsBadExpressions_data();
+    void rejectsBadExpressions();
+    void readsConfiguration();
+    void mergesAndOrdersSources();
+    void findListThroughApi();
+    void aliasesThroughApi_data();
+    void aliasesThroughApi();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestVisaFind::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QFile f(m_dir.filePath(QStringLiteral("velqvisa.conf")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("# bench\n"
+            "[find]\n"
+            "timeout_ms = 100\n"
+            "broadcast = off\n"
+            "[resources]\n"
+            "tcpip::192.168.7.7::5025::socket\n"
+            "bench-psu.lan   # a bare host\n"
+            "not a resource::at all\n"
+            "[aliases]\n"
+            "Scope = TCPIP::10.0.0.7::hislip0\n"
+            "GPIB0::3 = TCPIP::10.0.0.8::INSTR\n");
+    f.close();
+    qputenv("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit());
+    qputenv("VELQ_SYSFS_ROOT", m_dir.filePath(QStringLiteral("no-sys")).toLocal8Bit());
+}
+
+void TestVisaFind::matchesExpressions_data()
+{
+    QTest::addColumn<QString>("expr");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("match");
+
+    // The classic examples: each row one pattern against one name.
+    QTest::newRow("GPIB?*INSTR primary") << "GPIB?*INSTR" << "GPIB0::2::INSTR" << true;
+    QTest::newRow("GPIB?*INSTR secondary") << "GPIB?*INSTR" << "GPIB1::1::1::INSTR" << true;
+    QTest::newRow("GPIB?*INSTR not INTFC") << "GPIB?*INSTR" << "GPIB0::INTFC" << false;
+    QTest::newRow("board digits") << "GPIB[0-9]*::?*INSTR" << "GPIB12::8::INSTR" << true;
+    QTest::newRow("[^0] one char only") << "GPIB[^0]::?*INSTR" << "GPIB12::8::INSTR" << false;
+    QTest::newRow("[^0] board 1") << "GPIB[^0]::?*INSTR" << "GPIB1::1::1::INSTR" << true;
+    QTest::newRow("[^0] board 0") << "GPIB[^0]::?*INSTR" << "GPIB0::2::INSTR" << false;
+    QTest::newRow("ASRL1+ 11") << "ASRL1+::INSTR" << "ASRL11::INSTR" << true;
+    QTest::newRow("ASRL1+ 2") << "ASRL1+::INSTR" << "ASRL2::INSTR" << false;
+    QTest::newRow("alternation grouped") << "(GPIB|VXI)?*INSTR" << "VXI0::1::INSTR" << true;
+    QTest::newRow("alternation of exact names") << "(GPIB0|VXI0)::1::INSTR" << "GPIB0::1::INSTR" << true;
+    QTest::newRow("whole name anchored") << "TCPIP?*" << "XTCPIP0::h::inst0::INSTR" << false;
+    QTest::newRow("end anchored") << "?*INSTR" << "TCPIP0::h::5025::SOCKET" << false;
+    QTest::newRow("everything") << "?*" << "TCPIP0::h::5025::SOCKET" << true;
+    QTest::newRow("case ignored") << "tcpip?*instr" << "TCPIP0::h::inst0::INSTR" << true;
+    QTest::newRow("dot is literal") << "TCPIP0::10.0.0.1::?*" << "TCPIP0::10a0b0c1::inst0::INSTR" << false;
+    QTest::newRow("escaped star literal") << "A\\*B" << "A*B" << true;
+    QTest::newRow("escaped star not repeat") << "A\\*B" << "AB" << false;
+    QTest::newRow("list range letters") << "USB[0-9]::0x[0-9A-F]+::?*" << "USB0::0x0957::0x1755::MY1::0::INSTR" << true;
+    QTest::newRow("ASRL path form") << "ASRL[0-9]*::?*INSTR" << "ASRL/dev/ttyUSB0::INSTR" << false;
+    // Attribute part, over what the name alone tells.
+    QTest::newRow("manf id hex") << "?*{VI_ATTR_MANF_ID==0x0957}" << "USB0::0x0957::0x1755::MY1::0::INSTR" << true;
+    QTest::newRow("manf id decimal") << "?*{VI_ATTR_MANF_ID == 2391}" << "USB0::0x0957::0x1755::MY1::0::INSTR" << true;
+    QTest::newRow("manf id other") << "?*{VI_ATTR_MANF_ID!=0x0957}" << "USB0::0x0957::0x1755::MY1::0::INSTR" << false;
+    QTest::newRow("attribute absent matches nothing")
+        << "?*{VI_ATTR_MANF_ID!=0x0957}" << "TCPIP0::h::inst0::INSTR" << false;
+    QTest::newRow("and or not") << "?*{VI_ATTR_INTF_TYPE==6 && !(VI_ATTR_TCPIP_IS_HISLIP==1) || VI_ATTR_INTF_NUM>5}"
+                                << "TCPIP0::h::inst0::INSTR" << true;
+    QTest::newRow("and fails") << "?*{VI_ATTR_INTF_TYPE==6 && VI_ATTR_TCPIP_IS_HISLIP==1}"
+                               << "TCPIP0::h::inst0::INSTR" << false;
+    QTest::newRow("string equal, case ignored") << "?*{VI_ATTR_TCPIP_DEVICE_NAME==\"HISLIP0\"}"
+                                                << "TCPIP0::h::hislip0::INSTR" << true;
+    QTest::newRow("port compare") << "?*SOCKET{VI_ATTR_TCPIP_PORT>=5025 && VI_ATTR_TCPIP_PORT<5026}"
+                                  << "TCPIP0::h::5025::SOCKET" << true;
+    QTest::newRow("brace in list is pattern") << "A[{]B" << "A{B" << true;
+}
+
+void TestVisaFind::matchesExpressions()
+{
+    QFETCH(QString, expr);
+    QFETCH(QString, name);
+    QFETCH(bool, match);
+    find_expr fx;
+    QCOMPARE(fx.compile(expr.toStdString()), VI_SUCCESS);
+    QCOMPARE(fx.matches(name.toStdString(), find_attrs_from_name(name.toStdString())), match);
+}
+
+void TestVisaFind::rejectsBadExpressions_data()
+{
+    QTest::addColumn<QByteArray>("expr");
+    QTest::newRow("empty") << QByteArray("");
+    QTest::newRow("leading star") << QByteArray("*INSTR");
+    QTest::newRow("double star") << QByteArray("?**");
+    QTest::newRow("open list") << QByteArray("GPIB[0-9");
+    QTest::newRow("open group") << QByteArray("(GPIB?*");
+    QTest::newRow("close group") << QByteArray("GPIB?*)");
+    QTest::newRow("trailing backslash") << QByteArray("GPIB\\");
+    QTest::newRow("open attributes") << QByteArray("?*{VI_ATTR_MANF_ID==1");
+    QTest::newRow("empty attributes") << QByteArray("?*{}");
+    QTest::newRow("unknown attribute") << QByteArray("?*{VI_ATTR_NOPE==1}");
+    QTest::newRow("missing value") << QByteArray("?*{VI_ATTR_MANF_ID==}");
+    QTest::newRow("string ordered") << QByteArray("?*{VI_ATTR_TCPIP_ADDR<\"a\"}");
+    QTest::newRow("number too big") << QByteArray("?*{VI_ATTR_MANF_ID==99999999999999999999999}");
+    QTest::newRow("dangling and") << QByteArray("?*{VI_ATTR_MANF_ID==1 &&}");
+    QTest::newRow("deep nesting") << QByteArray("?*{") + QByteArray(5000, '(') + "VI_ATTR_MANF_ID==1" + QByteArray(5000, ')') + "}";
+}
+
+void TestVisaFind::rejectsBadExpressions()
+{
+    QFETCH(QByteArray, expr);
+    find_expr fx;
+    QCOMPARE(fx.compile(expr.toStdString()), VI_ERROR_INV_EXPR);
+}
+
+void TestVisaFind::readsConfiguration()
+{
+    const find_config cfg = find_config_load();
+    QCOMPARE(cfg.timeout_ms, 100u);
+    QVERIFY(!cfg.broadcast);
+    const std::vector<std::string> resources{"TCPIP0::192.168.7.7::5025::SOCKET", "TCPIP0::bench-psu.lan::inst0::INSTR"};
+    QVERIFY(cfg.resources == resources);
+    // "GPIB0::3" reads as a resource name, so it can never be an alias.
+    QCOMPARE(cfg.aliases.size(), size_t(1));
+    QCOMPARE(cfg.aliases[0].first, std::string("Scope"));
+    QCOMPARE(cfg.aliases[0].second, std::string("TCPIP0::10.0.0.7::hislip0::INSTR"));
+}
+
+void TestVisaFind::mergesAndOrdersSources()
+{
+    find_sources sources;
+    sources.push_back(std::make_unique<fixed_source>(std::vector<std::string>{
+        "TCPIP::10.0.0.5::5025::SOCKET", "ASRL/dev/ttyUSB0::INSTR", "garbage", "TCPIP::10.0.0.5::INSTR"}));
+    sources.push_back(std::make_unique<fixed_source>(std::vector<std::string>{
+        "tcpip0::10.0.0.5::inst0::instr", "TCPIP0::10.0.0.5::hislip0::INSTR", "ASRL1::INSTR"}));
+    std::vector<std::string> names;
+    for (const found_rsrc &f : find_run(sources, 10))
+        names.push_back(f.name);
+    const std::vector<std::string> expected{"ASRL1::INSTR", "ASRL/dev/ttyUSB0::INSTR",
+                                            "TCPIP0::10.0.0.5::hislip0::INSTR", "TCPIP0::10.0.0.5::inst0::INSTR",
+                                            "TCPIP0::10.0.0.5::5025::SOCKET"};
+    QCOMPARE(names, expected);
+}
+
+void TestVisaFind::findListThroughApi()
+{
+    ViSession rm = VI_NULL;
+    QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
+    ViFindList list = VI_NULL;
+    ViUInt32 count = 99;
+    char desc[VI_FIND_BUFLEN] = "x";
+    QCOMPARE(viFindRsrc(rm, "?*", &list, &count, desc), VI_SUCCESS);
+    QCOMPARE(count, 3u);
+    QStringList names{QString::fromLatin1(desc)};
+    while (viFindNext(list, desc) == VI_SUCCESS)
+        names << QString::fromLatin1(desc);
+    QCOMPARE(names, (QStringList{"TCPIP0::10.0.0.7::hislip0::INSTR", "TCPIP0::192.168.7.7::5025::SOCKET",
+                                 "TCPIP0::bench-psu.lan::inst0::INSTR"}));
+    QCOMPARE(viFindNext(list, desc), VI_ERROR_RSRC_NFOUND);
+    QCOMPARE(viClose(list), VI_SUCCESS);
+    QCOMPARE(viFindNext(list, desc), VI_ERROR_INV_OBJECT);
+
+    QCOMPARE(viFindRsrc(rm, "?*SOCKET", VI_NULL, VI_NULL, desc), VI_SUCCESS);
+    QCOMPARE(QByteArray(desc), QByteArray("TCPIP0::192.168.7.7::5025::SOCKET"));
+    count = 5;
+    list = 7;
+    QCOMPARE(viFindRsrc(rm, "GPIB?*", &list, &count, desc), VI_ERROR_RSRC_NFOUND);
+    QCOMPARE(count, 0u);
+    QCOMPARE(list, ViFindList(VI_NULL));
+    QCOMPARE(viFindRsrc(rm, "?*{", &list, &count, desc), VI_ERROR_INV_EXPR);
+
+    // A find list lives no longer than its resource manager.
+    QCOMPARE(viFindRsrc(rm, "TCPIP?*", &list, &count, desc), VI_SUCCESS);
+    QCOMPARE(viClose(rm), VI_SUCCESS);
+    QCOMPARE(viFindNext(list, desc), VI_ERROR_INV_OBJECT);
+    QCOMPARE(viFindRsrc(rm, "?*", &list, &count, desc), VI_ERROR_INV_OBJECT);
+}
+
+void TestVisaFind::aliasesThroughApi_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("expanded");
+    QTest::addColumn<QByteArray>("alias");
+    QTest::newRow("alias, any case") << QByteArray("sCOPE") << int(VI_SUCCESS)
+                                     << QByteArray("TCPIP0::10.0.0.7::hislip0::INSTR") << QByteArray("Scope");
+    QTest::newRow("target names its alias") << QByteArray("tcpip::10.0.0.7::HISLIP0::INSTR") << int(VI_SUCCESS)
+                                            << QByteArray("TCPIP0::10.0.0.7::HISLIP0::INSTR") << QByteArray("Scope");
+    QTest::newRow("plain name") << QByteArray("TCPIP::10.0.0.9") << int(VI_SUCCESS)
+                                << QByteArray("TCPIP0::10.0.0.9::inst0::INSTR") << QByteArray("");
+    QTest::newRow("unknown alias") << QByteArray("meter") << int(VI_ERROR_RSRC_NFOUND) << QByteArray() << QByteArray();
+    QTest::newRow("malformed") << QByteArray("TCPIP::") << int(VI_ERROR_INV_RSRC_NAME) << QByteArray() << QByteArray();
+}
+
+void TestVisaFind::aliasesThroughApi()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(int, status);
+    QFETCH(QByteArray, expanded);
+    QFETCH(QByteArray, alias);
+    ViSession rm = VI_NULL;
+    QCOMPARE(viOpenDefaultRM(&rm), VI_SUCCESS);
+    ViUInt16 type = 0, num = 99;
+    char cls[VI_FIND_BUFLEN] = "", full[VI_FIND_BUFLEN] = "", al[VI_FIND_BUFLEN] = "junk";
+    QCOMPARE(int(viParseRsrcEx(rm, name.constData(), &type, &num, cls, full, al)), status);
+    if (status == VI_SUCCESS) {
+        QCOMPARE(QByteArray(full), expanded);
+        QCOMPARE(QByteArray(al), alias);
+        QCOMPARE(type, ViUInt16(VI_INTF_TCPIP));
+        QCOMPARE(num, ViUInt16(0));
+        QCOMPARE(int(viParseRsrc(rm, name.constData(), VI_NULL, VI_NULL)), status);
+    }
+    viClose(rm);
+}
+
+QTEST_GUILESS_MAIN(TestVisaFind)
+#include "tst_visa_find.moc"

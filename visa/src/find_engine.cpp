@@ -1,5 +1,6 @@
 #include "find_engine.h"
 
+#include "find_sysfs.h"
 #include "rsrc_parse.h"
 
 #include <algorithm>
@@ -38,9 +39,10 @@ struct entry {
 
 find_sources find_default_sources(const find_config &cfg, const std::string &sysfs_root)
 {
-    (void)sysfs_root;
     find_sources s;
     s.push_back(std::make_unique<find_source_config>(cfg));
+    s.push_back(std::make_unique<find_source_serial>(sysfs_root));
+    s.push_back(std::make_unique<find_source_usbtmc>(sysfs_root));
     return s;
 }
 

@@ -1,6 +1,7 @@
 #include "find_config.h"
 #include "find_engine.h"
 #include "find_expr.h"
+#include "find_sysfs.h"
 
 #include "visa.h"
 
@@ -39,6 +40,8 @@ private slots:
     void rejectsBadExpressions();
     void readsConfiguration();
     void mergesAndOrdersSources();
+    void listsLocalBuses_data();
+    void listsLocalBuses();
     void findListThroughApi();
     void aliasesThroughApi_data();
     void aliasesThroughApi();
@@ -176,6 +179,86 @@ void TestVisaFind::mergesAndOrdersSources()
                                             "TCPIP0::10.0.0.5::hislip0::INSTR", "TCPIP0::10.0.0.5::inst0::INSTR",
                                             "TCPIP0::10.0.0.5::5025::SOCKET"};
     QCOMPARE(names, expected);
+}
+
+void TestVisaFind::listsLocalBuses_data()
+{
+    // Each entry: "path" (folder), "path=text" (file) or "path->target" (link), under a fake /sys.
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QStringList>("names");
+
+    const QStringList pnp{"devices/pnp0/00:05/", "bus/pnp/", "devices/pnp0/00:05/subsystem->../../../bus/pnp"};
+    const QStringList platform{"devices/platform/serial8250/", "bus/platform/",
+                               "devices/platform/serial8250/subsystem->../../../bus/platform"};
+    const QStringList usbSerial{"devices/usb1/1-2/1-2:1.0/ttyUSB0/", "bus/usb-serial/",
+                                "devices/usb1/1-2/1-2:1.0/ttyUSB0/subsystem->../../../../../bus/usb-serial"};
+    QTest::newRow("UART and USB adapter listed")
+        << (pnp + usbSerial
+            + QStringList{"class/tty/ttyS0/", "class/tty/ttyS0/device->../../../devices/pnp0/00:05",
+                          "class/tty/ttyUSB0/", "class/tty/ttyUSB0/device->../../../devices/usb1/1-2/1-2:1.0/ttyUSB0"})
+        << QStringList{"ASRL1::INSTR", "ASRL/dev/ttyUSB0::INSTR"};
+    QTest::newRow("placeholder UART and terminal skipped")
+        << (platform
+            + QStringList{"class/tty/ttyS3/", "class/tty/ttyS3/device->../../../devices/platform/serial8250",
+                          "class/tty/tty0/", "class/tty/console/"})
+        << QStringList{};
+    const QStringList serialBase{"devices/platform/serial8250/serial8250:0/serial8250:0.1/", "bus/serial-base/",
+                                 "devices/platform/serial8250/serial8250:0/serial8250:0.1/subsystem->../../../../../bus/serial-base"};
+    QTest::newRow("serial core bus: port type decides")
+        << (serialBase
+            + QStringList{"class/tty/ttyS1/", "class/tty/ttyS1/type=0\n",
+                          "class/tty/ttyS1/device->../../../devices/platform/serial8250/serial8250:0/serial8250:0.1",
+                          "class/tty/ttyS9/", "class/tty/ttyS9/type=4\n",
+                          "class/tty/ttyS9/device->../../../devices/platform/serial8250/serial8250:0/serial8250:0.1"})
+        << QStringList{"ASRL10::INSTR"};
+    QTest::newRow("no tty class") << QStringList{"class/"} << QStringList{};
+
+    const QStringList usbDev{"devices/usb1/1-4/", "devices/usb1/1-4/idVendor=0957\n", "devices/usb1/1-4/idProduct=1755\n",
+                             "devices/usb1/1-4/manufacturer=Tarnove\n", "devices/usb1/1-4/product=DMM 7\n",
+                             "devices/usb1/1-4/1-4:1.2/", "devices/usb1/1-4/1-4:1.2/bInterfaceNumber=02\n",
+                             "class/usbmisc/usbtmc0/", "class/usbmisc/usbtmc0/device->../../../devices/usb1/1-4/1-4:1.2",
+                             "class/usbmisc/hiddev0/"};
+    QTest::newRow("usbtmc with serial") << (usbDev + QStringList{"devices/usb1/1-4/serial=MY5400\n"})
+                                        << QStringList{"USB0::0x0957::0x1755::MY5400::2::INSTR"};
+    QTest::newRow("usbtmc without serial skipped") << usbDev << QStringList{};
+    QTest::newRow("usbtmc serial with separator skipped")
+        << (usbDev + QStringList{"devices/usb1/1-4/serial=A::B\n"}) << QStringList{};
+    QTest::newRow("usbtmc garbled id skipped")
+        << (QStringList{"devices/usb1/1-4/serial=MY5400"} + usbDev.mid(0, 1) + QStringList{"devices/usb1/1-4/idVendor=zz"}
+            + usbDev.mid(2)) << QStringList{};
+}
+
+void TestVisaFind::listsLocalBuses()
+{
+    QFETCH(QStringList, tree);
+    QFETCH(QStringList, names);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString root = dir.path() + QStringLiteral("/sys");
+    for (const QString &item : tree) {
+        const int arrow = item.indexOf(QLatin1String("->"));
+        const int eq = item.indexOf(QLatin1Char('='));
+        if (arrow > 0) {
+            const QString link = root + QLatin1Char('/') + item.left(arrow);
+            QVERIFY(QDir().mkpath(QFileInfo(link).path()));
+            QVERIFY2(QFile::link(item.mid(arrow + 2), link), qPrintable(link));
+        } else if (eq > 0) {
+            const QString path = root + QLatin1Char('/') + item.left(eq);
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(item.mid(eq + 1).replace(QLatin1String("\\n"), QLatin1String("\n")).toUtf8());
+        } else {
+            QVERIFY(QDir().mkpath(root + QLatin1Char('/') + item));
+        }
+    }
+    find_sources sources;
+    sources.push_back(std::make_unique<find_source_serial>(root.toStdString()));
+    sources.push_back(std::make_unique<find_source_usbtmc>(root.toStdString()));
+    QStringList found;
+    for (const found_rsrc &f : find_run(sources, 10))
+        found << QString::fromStdString(f.name);
+    QCOMPARE(found, names);
 }
 
 void TestVisaFind::findListThroughApi()

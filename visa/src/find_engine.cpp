@@ -1,6 +1,8 @@
 #include "find_engine.h"
 
 #include "find_sysfs.h"
+#include "find_vxi11.h"
+#include "vxi11_transport.h"
 #include "rsrc_parse.h"
 
 #include <algorithm>
@@ -43,6 +45,8 @@ find_sources find_default_sources(const find_config &cfg, const std::string &sys
     s.push_back(std::make_unique<find_source_config>(cfg));
     s.push_back(std::make_unique<find_source_serial>(sysfs_root));
     s.push_back(std::make_unique<find_source_usbtmc>(sysfs_root));
+    if (cfg.broadcast)
+        s.push_back(std::make_unique<find_source_vxi11>(vxi11_transport::portmapper_port()));
     return s;
 }
 

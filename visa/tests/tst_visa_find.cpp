@@ -2,12 +2,24 @@
 #include "find_engine.h"
 #include "find_expr.h"
 #include "find_sysfs.h"
+#include "find_vxi11.h"
+#include "rpc_message.h"
 
 #include "visa.h"
 
 #include <QtTest>
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 using namespace velq;
 
@@ -42,6 +54,10 @@ private slots:
     void mergesAndOrdersSources();
     void listsLocalBuses_data();
     void listsLocalBuses();
+    void encodesPortmapCall();
+    void decodesPortmapReplies_data();
+    void decodesPortmapReplies();
+    void outlastsHostileResponder();
     void findListThroughApi();
     void aliasesThroughApi_data();
     void aliasesThroughApi();
@@ -259,6 +275,90 @@ void TestVisaFind::listsLocalBuses()
     for (const found_rsrc &f : find_run(sources, 10))
         found << QString::fromStdString(f.name);
     QCOMPARE(found, names);
+}
+
+void TestVisaFind::encodesPortmapCall()
+{
+    const QByteArray golden = QByteArray::fromHex("000003e8 00000000 00000002 000186a0 00000002 00000003"
+                                                  "00000000 00000000 00000000 00000000"
+                                                  "000607af 00000001 00000006 00000000");
+    const xdr_bytes call = vxi11_find_call(0x3e8);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(call.data()), int(call.size())), golden);
+}
+
+void TestVisaFind::decodesPortmapReplies_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("port");
+    const QByteArray ok = QByteArray::fromHex("000003e8 00000001 00000000 00000000 00000000 00000000 0000abcd");
+    QTest::newRow("registered") << ok << 0xabcd;
+    QTest::newRow("not registered") << QByteArray::fromHex("000003e8 00000001 00000000 00000000 00000000 00000000 00000000") << 0;
+    QTest::newRow("other xid") << QByteArray::fromHex("000003e9 00000001 00000000 00000000 00000000 00000000 0000abcd") << 0;
+    QTest::newRow("port past 16 bits") << QByteArray::fromHex("000003e8 00000001 00000000 00000000 00000000 00000000 00010000") << 0;
+    QTest::newRow("program unavailable") << QByteArray::fromHex("000003e8 00000001 00000000 00000000 00000000 00000001") << 0;
+    QTest::newRow("denied") << QByteArray::fromHex("000003e8 00000001 00000001 00000000 00000002 00000002") << 0;
+    QTest::newRow("result cut short") << ok.left(ok.size() - 2) << 0;
+    QTest::newRow("verifier length past the end") << QByteArray::fromHex("000003e8 00000001 00000000 00000000 7fffffff") << 0;
+    QTest::newRow("a call, not a reply") << QByteArray(reinterpret_cast<const char *>(vxi11_find_call(0x3e8).data()), 56) << 0;
+    QTest::newRow("empty") << QByteArray() << 0;
+}
+
+void TestVisaFind::decodesPortmapReplies()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, port);
+    QCOMPARE(int(vxi11_find_reply(reinterpret_cast<const uint8_t *>(reply.constData()), size_t(reply.size()), 0x3e8)), port);
+}
+
+// Answers the search with a flood of garbage, a stale answer, then the real one twice: the
+// search lists the host once and still ends when its time is up.
+void TestVisaFind::outlastsHostileResponder()
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    QVERIFY(fd >= 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    socklen_t len = sizeof addr;
+    QCOMPARE(::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len), 0);
+    std::atomic<bool> stop{false};
+    std::thread peer([&]() {
+        uint8_t buf[1500];
+        while (!stop) {
+            pollfd pfd{fd, POLLIN, 0};
+            if (::poll(&pfd, 1, 50) <= 0)
+                continue;
+            sockaddr_in from{};
+            socklen_t flen = sizeof from;
+            const ssize_t n = ::recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr *>(&from), &flen);
+            if (n < 4)
+                continue;
+            auto send = [&](const xdr_bytes &b) {
+                ::sendto(fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr *>(&from), flen);
+            };
+            const uint32_t xid = (uint32_t(buf[0]) << 24) | (uint32_t(buf[1]) << 16) | (uint32_t(buf[2]) << 8) | buf[3];
+            for (int i = 0; i < 200; ++i)
+                send(xdr_bytes(size_t(i % 97), uint8_t(i)));
+            xdr_writer port;
+            port.put_u32(4321);
+            send(rpc_encode_reply(xid + 1, port.buf));
+            send(rpc_encode_reply(xid, port.buf));
+            send(rpc_encode_reply(xid, port.buf));
+        }
+    });
+    find_source_vxi11 source(ntohs(addr.sin_port), {"127.0.0.1"});
+    std::vector<found_rsrc> found;
+    QElapsedTimer timer;
+    timer.start();
+    source.collect(&found, 500);
+    const qint64 elapsed = timer.elapsed();
+    stop = true;
+    peer.join();
+    ::close(fd);
+    QCOMPARE(found.size(), size_t(1));
+    QCOMPARE(found[0].name, std::string("TCPIP0::127.0.0.1::inst0::INSTR"));
+    QVERIFY2(elapsed < 20000, qPrintable(QString::number(elapsed)));
 }
 
 void TestVisaFind::findListThroughApi()

@@ -86,8 +86,8 @@ std::vector<found_rsrc> find_run(const find_sources &sources, unsigned timeout_m
     }
     std::stable_sort(all.begin(), all.end(), [](const entry &a, const entry &b) {
         const std::string ha = lower(a.parsed.host), hb = lower(b.parsed.host);
-        return std::make_tuple(a.parsed.intf_type, a.parsed.asrl_path_form, a.parsed.board, ha, tcpip_rank(a.parsed), lower(a.parsed.canonical))
-             < std::make_tuple(b.parsed.intf_type, b.parsed.asrl_path_form, b.parsed.board, hb, tcpip_rank(b.parsed), lower(b.parsed.canonical));
+        return std::make_tuple(a.parsed.intf_type, a.parsed.asrl_path_form, a.parsed.board, ha, tcpip_rank(a.parsed), a.parsed.port, lower(a.parsed.canonical))
+             < std::make_tuple(b.parsed.intf_type, b.parsed.asrl_path_form, b.parsed.board, hb, tcpip_rank(b.parsed), b.parsed.port, lower(b.parsed.canonical));
     });
     std::vector<found_rsrc> out;
     out.reserve(all.size());

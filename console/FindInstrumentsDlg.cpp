@@ -48,7 +48,7 @@ CFindInstrumentsDlg::CFindInstrumentsDlg(QWidget* pParent)
     m_pList->setHeaderLabels({tr("Resource"), tr("Kind"), tr("Identity (*IDN?)")});
     m_pList->header()->setSectionResizeMode(kColName, QHeaderView::ResizeToContents);
     m_pList->header()->setSectionResizeMode(kColKind, QHeaderView::ResizeToContents);
-    m_pList->setMinimumSize(560, 200);
+    m_pList->setMinimumSize(640, 200);
     pLayout->addWidget(m_pList, 1);
 
     auto* pStatusRow = new QHBoxLayout;
@@ -167,6 +167,7 @@ void CFindInstrumentsDlg::OnSearchDone(int nResult, int nStatus, const QStringLi
         m_pStatus->setText(tr("Search failed (status 0x%1).").arg(static_cast<quint32>(nStatus), 8, 16, QLatin1Char('0')));
         break;
     }
+    m_strFound = m_pStatus->text();
     for (const QString& strName : lstNames) {
         auto* pItem = new QTreeWidgetItem(m_pList);
         pItem->setText(kColName, strName);
@@ -203,7 +204,7 @@ void CFindInstrumentsDlg::OnQueryIdentity()
         QMetaObject::invokeMethod(
             this, [this]() {
                 if (!m_bStop)
-                    m_pStatus->setText(QString());
+                    m_pStatus->setText(m_strFound);
             },
             Qt::QueuedConnection);
     });

@@ -55,6 +55,7 @@ private:
     QProgressBar* m_pBusy = nullptr;
     QLabel* m_pStatus = nullptr;
     QDialogButtonBox* m_pButtons = nullptr;
+    QString m_strFound; // the search's outcome, shown again once the queries are done
     QThread* m_pThread = nullptr;
     std::atomic<bool> m_bStop{false};
 };

@@ -132,6 +132,7 @@ void TestFindInstruments::searchesAndIdentifies()
     dlg.OnQueryIdentity();
     QTRY_VERIFY_WITH_TIMEOUT(!dlg.IsBusy(), 30000);
     QCOMPARE(pList->topLevelItem(1)->text(2), pList->topLevelItem(0)->text(2));
+    QCOMPARE(Status(dlg), QStringLiteral("Resources found: 2"));
     QCOMPARE(dlg.SelectedName(), QString());
     pList->setCurrentItem(pList->topLevelItem(1));
     QCOMPARE(dlg.SelectedName(), strSocket);

@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     QFile conf(dirConfig.filePath(QStringLiteral("velqvisa.conf")));
     if (!conf.open(QIODevice::WriteOnly))
         return 1;
-    conf.write("[find]\nbroadcast = off\n[resources]\n" + sim.SocketResource() + "\n" + sim.Resource(QStringLiteral("HISLIP"))
+    conf.write("[find]\nbroadcast = off\nmdns = off\n[resources]\n" + sim.SocketResource() + "\n" + sim.Resource(QStringLiteral("HISLIP"))
                + "\n192.0.2.44\n");
     conf.close();
     qputenv("XDG_CONFIG_HOME", dirConfig.path().toLocal8Bit());

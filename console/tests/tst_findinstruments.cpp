@@ -69,7 +69,7 @@ void TestFindInstruments::Configure(const QStringList& lstResources)
 {
     QFile f(m_dirConfig.filePath(QStringLiteral("velqvisa.conf")));
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write("[find]\nbroadcast = off\n[resources]\n" + lstResources.join(QLatin1Char('\n')).toLatin1() + "\n");
+    f.write("[find]\nbroadcast = off\nmdns = off\n[resources]\n" + lstResources.join(QLatin1Char('\n')).toLatin1() + "\n");
 }
 
 QString TestFindInstruments::Status(const CFindInstrumentsDlg& dlg)

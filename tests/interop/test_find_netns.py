@@ -1,7 +1,8 @@
 """Discovery end to end in two private network namespaces joined by a veth pair: velqsim serves
 on one side, and PyVISA's list_resources() through libvelqvisa.so on the other finds its VXI-11
-server by the portmapper broadcast and reaches it."""
+server by the portmapper broadcast, its three servers by multicast DNS, and reaches them."""
 
+import json
 import os
 import shutil
 import subprocess
@@ -16,15 +17,16 @@ SIM_ADDRESS = "10.213.7.2"
 CLIENT_ADDRESS = "10.213.7.1"
 
 CLIENT = r"""
-import os, sys, pyvisa
+import json, sys, pyvisa
 rm = pyvisa.ResourceManager(sys.argv[1])
 found = rm.list_resources("TCPIP?*")
-assert found == ("TCPIP0::%s::inst0::INSTR",), found
-inst = rm.open_resource(found[0], timeout=10000, read_termination="\n")
-print(inst.query("*IDN?"))
-inst.close()
+assert list(found) == json.loads(sys.argv[2]), found
+for name in found:
+    inst = rm.open_resource(name, timeout=10000, read_termination="\n", write_termination="\n")
+    print(inst.query("*IDN?"))
+    inst.close()
 rm.close()
-""" % SIM_ADDRESS
+"""
 
 
 def run(*args):
@@ -62,20 +64,28 @@ def main():
             run("ip", "-n", ns, "link", "set", dev, "up")
             run("ip", "-n", ns, "link", "set", "lo", "up")
         library = os.path.join(build_dir(), "lib", "libvelqvisa.so")
-        with NetnsSim(sim_ns, ["--bind", SIM_ADDRESS, "--portmapper-port", "111"]) as sim, \
+        with NetnsSim(sim_ns, ["--bind", SIM_ADDRESS, "--portmapper-port", "111", "--mdns", "Bench Sim"]) as sim, \
                 tempfile.TemporaryDirectory() as config:
             assert sim.ports.get("PORTMAPPER") == 111, sim.lines
+            vxi11 = "TCPIP0::%s::inst0::INSTR" % SIM_ADDRESS
+            hislip = "TCPIP0::%s::hislip0,%d::INSTR" % (SIM_ADDRESS, sim.ports["HISLIP"])
+            raw = "TCPIP0::%s::%d::SOCKET" % (SIM_ADDRESS, sim.ports["SOCKET"])
             env = dict(os.environ, XDG_CONFIG_HOME=config, VELQ_SYSFS_ROOT=os.path.join(config, "no-sys"))
             env.pop("VELQ_VXI11_PORTMAPPER_PORT", None)
-            result = subprocess.run(["ip", "netns", "exec", client_ns, "/usr/bin/python3", "-c", CLIENT, library],
-                                    capture_output=True, text=True, timeout=120, env=env)
-            assert result.returncode == 0, result.stderr
-            assert len(result.stdout.strip().split(",")) == 4, result.stdout
+            # Each network source alone, then both: one host, best name first, nothing twice.
+            for switches, expected in (("mdns = off", [vxi11]), ("broadcast = off", [hislip, vxi11, raw]),
+                                       ("", [hislip, vxi11, raw])):
+                with open(os.path.join(config, "velqvisa.conf"), "w") as conf:
+                    conf.write("[find]\n%s\n" % switches)
+                result = subprocess.run(["ip", "netns", "exec", client_ns, "/usr/bin/python3", "-c", CLIENT, library,
+                                         json.dumps(expected)], capture_output=True, text=True, timeout=120, env=env)
+                assert result.returncode == 0, (switches, result.stderr)
+                assert len(result.stdout.strip().splitlines()) == len(expected), result.stdout
     finally:
         for ns in (client_ns, sim_ns):
             subprocess.run(["ip", "netns", "del", ns], capture_output=True)
-    print("broadcast search across a veth pair found velqsim's VXI-11 server; *IDN? answered: %s"
-          % result.stdout.strip())
+    print("across a veth pair: the broadcast found velqsim's VXI-11 server, mDNS its three servers, "
+          "each answered *IDN?")
 
 
 if __name__ == "__main__":

@@ -19,7 +19,7 @@ def main():
     with VelqSim() as sim, tempfile.TemporaryDirectory() as config:
         socket_name = sim.resources["SOCKET"]
         with open(os.path.join(config, "velqvisa.conf"), "w") as conf:
-            conf.write("[find]\nbroadcast = off\n[resources]\n%s\n192.0.2.10\n[aliases]\nsim = %s\n"
+            conf.write("[find]\nbroadcast = off\nmdns = off\n[resources]\n%s\n192.0.2.10\n[aliases]\nsim = %s\n"
                        % (socket_name, socket_name))
         os.environ["XDG_CONFIG_HOME"] = config
         os.environ["VELQ_SYSFS_ROOT"] = os.path.join(config, "no-sys")

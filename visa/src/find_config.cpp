@@ -29,6 +29,12 @@ std::string lower(std::string s)
     return s;
 }
 
+bool is_off(const std::string &value)
+{
+    const std::string v = lower(value);
+    return v == "0" || v == "false" || v == "no" || v == "off";
+}
+
 // A bare host stands for its VXI-11 instrument, the name every LAN instrument answers to.
 bool canonical_of(const std::string &text, std::string *out)
 {
@@ -79,7 +85,9 @@ find_config find_config_parse(const std::string &text)
                 if (end && *end == '\0' && !value.empty())
                     cfg.timeout_ms = v > kMaxTimeoutMs ? kMaxTimeoutMs : static_cast<unsigned>(v);
             } else if (lower(key) == "broadcast") {
-                cfg.broadcast = !(value == "0" || lower(value) == "false" || lower(value) == "no" || lower(value) == "off");
+                cfg.broadcast = !is_off(value);
+            } else if (lower(key) == "mdns") {
+                cfg.mdns = !is_off(value);
             }
         }
     }

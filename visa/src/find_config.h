@@ -15,6 +15,7 @@ struct find_config {
     std::vector<std::pair<std::string, std::string>> aliases;   // alias, canonical target
     unsigned timeout_ms = 1000;
     bool broadcast = true;
+    bool mdns = true;
 };
 
 find_config find_config_parse(const std::string &text);

@@ -1,5 +1,6 @@
 #include "find_engine.h"
 
+#include "find_mdns.h"
 #include "find_sysfs.h"
 #include "find_vxi11.h"
 #include "vxi11_transport.h"
@@ -47,6 +48,8 @@ find_sources find_default_sources(const find_config &cfg, const std::string &sys
     s.push_back(std::make_unique<find_source_usbtmc>(sysfs_root));
     if (cfg.broadcast)
         s.push_back(std::make_unique<find_source_vxi11>(vxi11_transport::portmapper_port()));
+    if (cfg.mdns)
+        s.push_back(std::make_unique<find_source_mdns>());
     return s;
 }
 

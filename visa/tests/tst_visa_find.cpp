@@ -75,6 +75,7 @@ void TestVisaFind::initTestCase()
             "[find]\n"
             "timeout_ms = 100\n"
             "broadcast = off\n"
+            "mdns = off\n"
             "[resources]\n"
             "tcpip::192.168.7.7::5025::socket\n"
             "bench-psu.lan   # a bare host\n"
@@ -173,6 +174,7 @@ void TestVisaFind::readsConfiguration()
     const find_config cfg = find_config_load();
     QCOMPARE(cfg.timeout_ms, 100u);
     QVERIFY(!cfg.broadcast);
+    QVERIFY(!cfg.mdns);
     const std::vector<std::string> resources{"TCPIP0::192.168.7.7::5025::SOCKET", "TCPIP0::bench-psu.lan::inst0::INSTR"};
     QVERIFY(cfg.resources == resources);
     // "GPIB0::3" reads as a resource name, so it can never be an alias.

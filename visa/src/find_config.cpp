@@ -120,7 +120,8 @@ ViStatus rsrc_parse_aliased(const char *name, rsrc_parsed *out, std::string *ali
     if (alias)
         alias->clear();
     ViStatus st = rsrc_parse(name, out);
-    if (st != VI_SUCCESS && st != VI_ERROR_RSRC_NFOUND)
+    // Opening a plain name reads no file: only a caller that wants the alias pays for it.
+    if ((st != VI_SUCCESS && st != VI_ERROR_RSRC_NFOUND) || (st == VI_SUCCESS && !alias))
         return st;
     const find_config cfg = find_config_load();
     if (st == VI_SUCCESS) {

@@ -379,6 +379,12 @@ void TestVisaFind::findListThroughApi()
                                  "TCPIP0::bench-psu.lan::inst0::INSTR"}));
     QCOMPARE(viFindNext(list, desc), VI_ERROR_RSRC_NFOUND);
     QCOMPARE(viClose(list), VI_SUCCESS);
+    // Every name found reads back as itself.
+    for (const QString &name : names) {
+        char expanded[VI_FIND_BUFLEN] = "";
+        QCOMPARE(viParseRsrcEx(rm, name.toLatin1().constData(), VI_NULL, VI_NULL, VI_NULL, expanded, VI_NULL), VI_SUCCESS);
+        QCOMPARE(QString::fromLatin1(expanded), name);
+    }
     QCOMPARE(viFindNext(list, desc), VI_ERROR_INV_OBJECT);
 
     QCOMPARE(viFindRsrc(rm, "?*SOCKET", VI_NULL, VI_NULL, desc), VI_SUCCESS);

@@ -2,6 +2,7 @@
 
 #include "CommandCodec.h"
 #include "FileUpload.h"
+#include "FindInstrumentsDlg.h"
 #include "HelpDocument.h"
 #include "HistoryCombo.h"
 #include "StringTable.h"
@@ -50,6 +51,7 @@ std::unique_ptr<QMenu> CMoreMenu::BuildMenu() const
     fnAdd(*pMenu, tr("Write and Read"), EEntry::WriteAndRead);
     QMenu* pFiles = pMenu->addMenu(tr("File Operations"));
     fnAdd(*pFiles, tr("Upload File..."), EEntry::UploadFile);
+    fnAdd(*pMenu, CFindInstrumentsDlg::MenuText(), EEntry::FindInstruments);
     pMenu->addSeparator();
     fnAdd(*pMenu, tr("Output Save As..."), EEntry::OutputSaveAs);
     fnAdd(*pMenu, tr("Output Clear"), EEntry::OutputClear);
@@ -95,6 +97,9 @@ void CMoreMenu::OnMoreMenu(EEntry eEntry)
         break;
     case EEntry::UploadFile:
         m_upload.UploadFile();
+        break;
+    case EEntry::FindInstruments:
+        m_dlg.OnFindInstruments();
         break;
     case EEntry::OutputSaveAs:
         m_dlg.SaveHistoryAs();

@@ -12,7 +12,7 @@ class QMenu;
 class QPushButton;
 
 // The "More ..." button's menu: command history upkeep, import and export,
-// write-and-read, file upload, output, the fixed language and help.
+// write-and-read, file upload, finding instruments, output, the fixed language and help.
 class CMoreMenu : public QObject
 {
     Q_OBJECT
@@ -25,6 +25,7 @@ public:
         CommandExport,
         WriteAndRead,
         UploadFile,
+        FindInstruments,
         OutputSaveAs,
         OutputClear,
         LanguageChinese,

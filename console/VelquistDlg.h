@@ -64,6 +64,8 @@ public:
     void EnableCommandButtons(bool bEnable);
     void EnableForWorker(bool bEnable);
     void ShowCommandLength(const QString& strText);
+    // Lets the user pick a found instrument for the VISA Res box.
+    void OnFindInstruments();
 
     void OnConnect();
     void OnWrite();

@@ -216,4 +216,142 @@
         <translation>读取 %1 条应答后停止: 仪器的错误队列始终未报告 0。</translation>
     </message>
 </context>
+<context>
+    <name>CFindInstrumentsDlg</name>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Find Instruments</source>
+        <translation>查找仪器</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Expression:</source>
+        <translation>表达式：</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Search</source>
+        <translation>搜索</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Query *IDN?</source>
+        <translation>查询 *IDN?</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Resource</source>
+        <translation>资源名称</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Kind</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Identity (*IDN?)</source>
+        <translation>仪器标识 (*IDN?)</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Find Instruments...</source>
+        <translation>查找仪器...</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Stopped.</source>
+        <translation>已停止。</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Searching...</source>
+        <translation>正在搜索...</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Resources found: %1</source>
+        <translation>找到的资源：%1</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>No resource found.</source>
+        <translation>未找到资源。</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Invalid search expression.</source>
+        <translation>搜索表达式无效。</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Search failed (status 0x%1).</source>
+        <translation>搜索失败（状态 0x%1）。</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Querying %1...</source>
+        <translation>正在查询 %1...</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>(no answer)</source>
+        <translation>（无应答）</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Stopping...</source>
+        <translation>正在停止...</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>VXI-11</source>
+        <translation>VXI-11</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>HiSLIP</source>
+        <translation>HiSLIP</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Socket</source>
+        <translation>套接字</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Serial</source>
+        <translation>串口</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>USB</source>
+        <translation>USB</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>GPIB</source>
+        <translation>GPIB</translation>
+    </message>
+    <message>
+        <location filename="FindInstrumentsDlg.cpp"/>
+        <source>Other</source>
+        <translation>其他</translation>
+    </message>
+</context>
 </TS>

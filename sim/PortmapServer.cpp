@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -61,6 +63,32 @@ bool CPortmapServer::BindUdp(const std::string& strAddress, uint16_t uPort, std:
     return true;
 }
 
+// A socket bound to one unicast address never sees datagrams sent to its subnet's broadcast
+// address, which is how instruments are searched for; a second socket bound to that address does.
+void CPortmapServer::BindBroadcast(const std::string& strAddress, uint16_t uPort)
+{
+    in_addr bindAddr{};
+    if (inet_pton(AF_INET, strAddress.c_str(), &bindAddr) != 1 || bindAddr.s_addr == htonl(INADDR_ANY))
+        return;
+    ifaddrs* pList = nullptr;
+    if (getifaddrs(&pList) != 0)
+        return;
+    for (ifaddrs* pIfa = pList; pIfa && m_nBroadcastFd < 0; pIfa = pIfa->ifa_next) {
+        if (!pIfa->ifa_addr || pIfa->ifa_addr->sa_family != AF_INET || !(pIfa->ifa_flags & IFF_BROADCAST)
+            || !pIfa->ifa_broadaddr
+            || reinterpret_cast<const sockaddr_in*>(pIfa->ifa_addr)->sin_addr.s_addr != bindAddr.s_addr)
+            continue;
+        sockaddr_in addr = *reinterpret_cast<const sockaddr_in*>(pIfa->ifa_broadaddr);
+        addr.sin_port = htons(uPort);
+        const int nFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (nFd >= 0 && ::bind(nFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0)
+            m_nBroadcastFd = nFd;
+        else if (nFd >= 0)
+            ::close(nFd);
+    }
+    freeifaddrs(pList);
+}
+
 bool CPortmapServer::Start(const std::string& strBindAddress, uint16_t uPort, std::string& strError)
 {
     std::string strListenError;
@@ -88,6 +116,7 @@ bool CPortmapServer::Start(const std::string& strBindAddress, uint16_t uPort, st
                 m_lstMappings.push_back({pmap_prog, pmap_vers, pmap_ipproto_udp, m_uPort});
         }
         if (m_nUdpFd >= 0) {
+            BindBroadcast(strBindAddress, m_uPort);
             m_bUdpStop = false;
             m_udpThread = std::thread(&CPortmapServer::UdpLoop, this);
         }
@@ -120,6 +149,9 @@ void CPortmapServer::Stop()
     if (m_nUdpFd >= 0)
         ::close(m_nUdpFd);
     m_nUdpFd = -1;
+    if (m_nBroadcastFd >= 0)
+        ::close(m_nBroadcastFd);
+    m_nBroadcastFd = -1;
     StopListening();
 }
 
@@ -194,12 +226,13 @@ void CPortmapServer::UdpLoop()
 {
     std::vector<uint8_t> buf(kMaxDatagram);
     while (!m_bUdpStop) {
-        pollfd pfd{m_nUdpFd, POLLIN, 0};
-        if (::poll(&pfd, 1, kPollMs) <= 0)
+        pollfd lstPfd[2] = {{m_nUdpFd, POLLIN, 0}, {m_nBroadcastFd, POLLIN, 0}};
+        if (::poll(lstPfd, m_nBroadcastFd >= 0 ? 2 : 1, kPollMs) <= 0)
             continue;
+        const int nFd = lstPfd[0].revents != 0 ? m_nUdpFd : m_nBroadcastFd;
         sockaddr_storage peer{};
         socklen_t nPeerLen = sizeof peer;
-        const ssize_t n = ::recvfrom(m_nUdpFd, buf.data(), buf.size(), 0, reinterpret_cast<sockaddr*>(&peer),
+        const ssize_t n = ::recvfrom(nFd, buf.data(), buf.size(), 0, reinterpret_cast<sockaddr*>(&peer),
                                      &nPeerLen);
         if (n <= 0)
             continue;

@@ -38,6 +38,7 @@ private:
     EAction OnCall(SConnection& conn, const velq::rpc_call_info& call, velq::xdr_reader& args,
                    velq::xdr_bytes& baReply) override;
     bool BindUdp(const std::string& strAddress, uint16_t uPort, std::string& strError);
+    void BindBroadcast(const std::string& strAddress, uint16_t uPort);
     void UdpLoop();
     bool RegisterWithRpcbind(bool bSet, std::string& strError);
 
@@ -46,6 +47,7 @@ private:
     std::vector<velq::pmap_mapping> m_lstForeign; // what we registered elsewhere
     uint16_t m_uPort = 0;
     int m_nUdpFd = -1;
+    int m_nBroadcastFd = -1; // receives only; answers leave from m_nUdpFd, the host's own address
     std::atomic<bool> m_bUdpStop{false};
     std::thread m_udpThread;
     bool m_bRegistered = false;

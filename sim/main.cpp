@@ -16,6 +16,8 @@
 #include "HislipServer.h"
 #include "PortmapServer.h"
 #include "Vxi11Server.h"
+#include "MdnsResponder.h"
+#include "mdns_codec.h"
 #include "WireLog.h"
 
 // The wire codecs shared with the VISA library.
@@ -31,6 +33,7 @@ struct SSettings
     int nHislipPort = 4880;
     int nVxi11Port = 0;
     int nPortmapperPort = 111;
+    std::string strMdnsInstance; // empty: no announcements
 };
 
 struct SOption
@@ -65,6 +68,8 @@ const std::vector<SOption>& Options()
          [](SSettings& s, const std::string& v) { return ParsePort(v, s.nPortmapperPort); }},
         {"--bind", "ADDR", "IPv4 address to listen on (default 127.0.0.1)",
          [](SSettings& s, const std::string& v) { s.strBind = v; return !v.empty(); }},
+        {"--mdns", "NAME", "announce the servers by multicast DNS as instance NAME",
+         [](SSettings& s, const std::string& v) { s.strMdnsInstance = v; return !v.empty() && v.size() <= 63; }},
         {"--log", "FILE", "write the wire log to FILE (see below)",
          [](SSettings& s, const std::string& v) { s.strLogPath = v; return !v.empty(); }},
         {"--help", nullptr, "show this help and exit", nullptr},
@@ -84,6 +89,7 @@ void PrintHelp()
                 "  SOCKET <port> TCPIP0::<address>::<port>::SOCKET\n"
                 "  HISLIP <port> TCPIP0::<address>::hislip0,<port>::INSTR\n"
                 "  PORTMAPPER <port>            (missing when no portmapper could be offered)\n"
+                "  MDNS 5353 <name>             (with --mdns)\n"
                 "  VXI11 <port> TCPIP0::<address>::INSTR\n"
                 "followed by a line READY.\n"
                 "\nWire log: one line per received program message, nothing prefixed. The\n"
@@ -181,11 +187,15 @@ int main(int argc, char** argv)
         lstServers.push_back(std::move(pServer));
         return true;
     };
+    std::vector<std::pair<std::string, uint16_t>> lstAnnounce;
     if (!fnStart(std::make_unique<CSocketServer>(pRegistry), settings.nSocketPort))
         return 1;
+    lstAnnounce.emplace_back("_scpi-raw._tcp.local", lstServers.back()->Port());
     // Another instance may hold 4880; the simulator is still useful without HiSLIP.
     if (!fnStart(std::make_unique<CHislipServer>(pRegistry), settings.nHislipPort))
         std::fprintf(stderr, "velqsim: continuing without HiSLIP\n");
+    else
+        lstAnnounce.emplace_back("_hislip._tcp.local", lstServers.back()->Port());
 
     // VXI-11: the portmapper needs the core channel's port, and is optional:
     // without root, port 111 is only reachable through a running rpcbind.
@@ -204,11 +214,23 @@ int main(int argc, char** argv)
             std::printf("%s\n", pVxi11->AnnounceLine().c_str());
             std::fflush(stdout);
             lstServers.push_back(std::move(pVxi11));
-            if (pPortmap)
+            if (pPortmap) {
+                lstAnnounce.emplace_back("_vxi-11._tcp.local", pPortmap->Port());
                 lstServers.push_back(std::move(pPortmap));
+            }
         } else {
             std::fprintf(stderr, "velqsim: %s; continuing without VXI-11\n", strError.c_str());
         }
+    }
+
+    CMdnsResponder mdns;
+    if (!settings.strMdnsInstance.empty()) {
+        std::string strError;
+        if (!mdns.Start(settings.strBind, settings.strMdnsInstance, lstAnnounce, strError)) {
+            std::fprintf(stderr, "velqsim: %s\n", strError.c_str());
+            return 1;
+        }
+        std::printf("MDNS %u %s\n", static_cast<unsigned>(mdns_port), settings.strMdnsInstance.c_str());
     }
 
     std::printf("READY\n");
@@ -216,6 +238,7 @@ int main(int argc, char** argv)
 
     int nSignal = 0;
     sigwait(&setStop, &nSignal);
+    mdns.Stop();
     for (auto it = lstServers.rbegin(); it != lstServers.rend(); ++it)
         (*it)->Stop();
     return 0;

@@ -210,7 +210,7 @@ void TestTranslations::chineseMenuAndErrors()
     const QStringList lstChinese{
         QStringLiteral("清空指令记录"),   QStringLiteral("删除当前指令"),   QStringLiteral("导入指令"),
         QStringLiteral("导出指令"),       QStringLiteral("写入指令读取数据"), QStringLiteral("文件操作"),
-        QStringLiteral("  仪器文件上传"), QStringLiteral("输出历史保存为..."), QStringLiteral("清空输出历史"),
+        QStringLiteral("  仪器文件上传"), QStringLiteral("查找仪器..."), QStringLiteral("输出历史保存为..."), QStringLiteral("清空输出历史"),
         QStringLiteral("语言"),           QStringLiteral("  中文(简体)"),   QStringLiteral("  English"),
         QStringLiteral("默认设置"),       QStringLiteral("帮助"),
     };

@@ -3,6 +3,7 @@
 #include "visa.h"
 
 #include "api/rsrc_parse.h"
+#include "find/find_engine.h"
 #include "api/status_desc.h"
 #include "transport/transport.h"
 #include "transport/transport_factory.h"
@@ -11,6 +12,7 @@
 #include "api/visa_session.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -106,7 +108,8 @@ ViStatus viParseRsrcEx(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfTyp
         if (rm->kind != vi_kind::rm)
             return VI_ERROR_NSUP_OPER;
         rsrc_parsed r;
-        const ViStatus st = rsrc_parse(rsrcName, &r);
+        std::string alias;
+        const ViStatus st = rsrc_parse_aliased(rsrcName, &r, &alias);
         if (st != VI_SUCCESS)
             return st;
         if (intfType)
@@ -118,7 +121,7 @@ ViStatus viParseRsrcEx(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfTyp
         if (expandedUnaliasedName)
             put_string(expandedUnaliasedName, r.canonical);
         if (aliasIfExists)
-            aliasIfExists[0] = '\0';
+            put_string(aliasIfExists, alias);
         return VI_SUCCESS;
     });
 }
@@ -143,7 +146,7 @@ ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 op
         if (!vi)
             return VI_ERROR_INV_PARAMETER;
         auto in = std::make_shared<vi_instr>();
-        ViStatus st = rsrc_parse(name, &in->rsrc);
+        ViStatus st = rsrc_parse_aliased(name, &in->rsrc, nullptr);
         if (st != VI_SUCCESS)
             return st;
         if (mode & ~static_cast<ViAccessMode>(VI_EXCLUSIVE_LOCK | VI_LOAD_CONFIG))
@@ -295,32 +298,31 @@ ViStatus viFindRsrc(ViSession sesn, ViConstString expr, ViPFindList vi, ViPUInt3
             return VI_ERROR_INV_OBJECT;
         if (rm->kind != vi_kind::rm)
             return VI_ERROR_NSUP_OPER;
-        if (!expr || !*expr)
+        if (!expr)
             return VI_ERROR_INV_EXPR;
-        int depth_paren = 0, depth_brace = 0;
-        bool in_list = false;
-        for (const char *p = expr; *p; ++p) {
-            if (*p == '\\' && p[1]) {
-                ++p;
-                continue;
-            }
-            if (in_list) {
-                in_list = *p != ']';
-                continue;
-            }
-            switch (*p) {
-            case '[': in_list = true; break;
-            case '(': ++depth_paren; break;
-            case ')': if (--depth_paren < 0) return VI_ERROR_INV_EXPR; break;
-            case '{': ++depth_brace; break;
-            case '}': if (--depth_brace < 0) return VI_ERROR_INV_EXPR; break;
-            default: break;
-            }
-        }
-        if (in_list || depth_paren || depth_brace)
+        find_expr fx;
+        if (fx.compile(expr) != VI_SUCCESS)
             return VI_ERROR_INV_EXPR;
-        // No discovery yet: nothing matches.
-        return VI_ERROR_RSRC_NFOUND;
+        const find_config cfg = find_config_load();
+        const char *sysfs = std::getenv("VELQ_SYSFS_ROOT");
+        const std::vector<std::string> names = find_filter(
+            find_run(find_default_sources(cfg, sysfs && *sysfs ? sysfs : "/sys"), cfg.timeout_ms), fx);
+        if (names.empty())
+            return VI_ERROR_RSRC_NFOUND;
+        auto list = std::make_shared<vi_find_list>();
+        list->names = names;
+        list->next = 1;
+        if (!vi_table::instance().add(list, sesn))
+            return VI_ERROR_INV_OBJECT; // the resource manager was closed while we searched
+        if (desc)
+            put_string(desc, names.front());
+        if (retCnt)
+            *retCnt = static_cast<ViUInt32>(names.size());
+        if (vi)
+            *vi = list->handle;
+        else
+            vi_table::instance().remove(list->handle); // nobody could ever close it
+        return VI_SUCCESS;
     });
 }
 

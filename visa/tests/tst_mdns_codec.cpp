@@ -1,4 +1,4 @@
-#include "find_mdns.h"
+#include "find/find_mdns.h"
 #include "mdns_codec.h"
 
 #include <QtTest>

@@ -1,8 +1,8 @@
-#include "find_config.h"
-#include "find_engine.h"
-#include "find_expr.h"
-#include "find_sysfs.h"
-#include "find_vxi11.h"
+#include "find/find_config.h"
+#include "find/find_engine.h"
+#include "find/find_expr.h"
+#include "find/find_sysfs.h"
+#include "find/find_vxi11.h"
 #include "rpc_message.h"
 
 #include "visa.h"

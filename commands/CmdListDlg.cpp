@@ -97,7 +97,7 @@ void CCmdListDlg::PlaceControls()
         {ui.m_btnOK, 1, 147, 294, 50, 14, true},
         {ui.m_btnCancel, 2, 201, 294, 50, 14, true},
     };
-    const int nHeight = StringTable::IsChinese() ? kChineseHeightDlu : kHeightDlu;
+    const int nHeight = CStringTable::IsChinese() ? kChineseHeightDlu : kHeightDlu;
     const int nShift = kHeightDlu - nHeight;
     for (const SPlace& place : kPlaces) {
         SetControlId(place.pWidget, place.nId);
@@ -218,7 +218,7 @@ void CCmdListDlg::ShowInputMode(int bInputMode)
     m_pUi->m_btnOK->setDefault(bInput);
 
     // The caption names the mode the button leads to.
-    QString strCaption = StringTable::Load(bInput ? 117 : 118);
+    QString strCaption = CStringTable::Load(bInput ? 117 : 118);
     if (strCaption.isEmpty())
         strCaption = bInput ? QStringLiteral("Command List") : QStringLiteral("Command Input");
     m_pUi->m_btnInput->setText(strCaption);
@@ -247,7 +247,7 @@ bool CCmdListDlg::CollectCommands(QStringList& lstCommands) const
 
 void CCmdListDlg::ShowMessage(int nId)
 {
-    QMessageBox::warning(this, QLatin1String(ConsoleSettings::kApplication), StringTable::Load(nId));
+    QMessageBox::warning(this, QLatin1String(ConsoleSettings::kApplication), CStringTable::Load(nId));
 }
 
 void CCmdListDlg::OnRunAll()
@@ -338,5 +338,5 @@ void CCmdListDlg::OnSaveAs()
 
 void CCmdListDlg::ShowRunStatus(int nAll, int nSuccess, int nFailed)
 {
-    m_pUi->m_lblStatus->setText(StringTable::Format(106, {nAll, nSuccess, nFailed}));
+    m_pUi->m_lblStatus->setText(CStringTable::Format(CStringTable::kRunStatus, {nAll, nSuccess, nFailed}));
 }

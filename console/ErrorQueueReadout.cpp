@@ -12,9 +12,6 @@
 
 namespace {
 
-constexpr int kStatusComplete = 0;
-// VI_SUCCESS_TERM_CHAR: how every answer ends on a stream transport.
-constexpr int kStatusTermChar = 0x3FFF0005;
 constexpr int kAnswerSize = 2048;
 
 } // namespace
@@ -61,7 +58,7 @@ CErrorQueueReadout::SResult CErrorQueueReadout::ReadQueue(CInstrumentVISA& instr
         if (!instrument.WriteCommand(vecQuery.data(), nSend, uCount))
             break;
         const int nStatus = instrument.ReadCommand(vecAnswer.data(), kAnswerSize, uCount);
-        if (nStatus != kStatusComplete && nStatus != kStatusTermChar)
+        if (nStatus != CInstrument::kReadComplete && nStatus != CInstrument::kReadTermChar)
             break;
         QByteArray baAnswer(vecAnswer.data(), int(qMin<std::uint32_t>(uCount, kAnswerSize)));
         // Up to the first zero byte, as the answer is text; its line end

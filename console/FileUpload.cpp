@@ -1,9 +1,9 @@
 #include "FileUpload.h"
 
+#include "AppConstants.h"
 #include "CommandCodec.h"
 #include "InstrumentVISA.h"
 #include "StatusLine.h"
-#include "VelquistApp.h"
 #include "VelquistDlg.h"
 
 #include <QFile>
@@ -67,7 +67,7 @@ void CFileUpload::UploadFile()
     QFile file(strPath);
     if (!QFileInfo(strPath).isFile() || !file.open(QIODevice::ReadOnly)) {
         // The system's own text, in either language.
-        QMessageBox::warning(&m_dlg, QLatin1String(CVelquistApp::kApplication),
+        QMessageBox::warning(&m_dlg, QLatin1String(AppConstants::kApplication),
                              QString::fromUtf8("打开文件读取数据失败!"));
         return;
     }
@@ -85,7 +85,7 @@ void CFileUpload::UploadFile()
     const QByteArray baHeader = strData.toLatin1();
     const qint64 nTotal = baHeader.size() + nSize + (bCR ? 1 : 0) + (bLF ? 1 : 0);
     if (nTotal > kMaxMessage) {
-        QMessageBox::warning(&m_dlg, QLatin1String(CVelquistApp::kApplication),
+        QMessageBox::warning(&m_dlg, QLatin1String(AppConstants::kApplication),
                              tr("The file is too large to upload: the message would reach 2 GiB."));
         return;
     }
@@ -98,7 +98,7 @@ void CFileUpload::UploadFile()
     if (!pInstrument->WriteCommand(vecName.data(), nNameBytes, uWritten))
         return;
 
-    QMessageBox::information(&m_dlg, QLatin1String(CVelquistApp::kApplication), strData);
+    QMessageBox::information(&m_dlg, QLatin1String(AppConstants::kApplication), strData);
 
     bool bSent = false;
     try {

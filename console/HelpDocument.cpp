@@ -1,7 +1,7 @@
 #include "HelpDocument.h"
 
+#include "AppConstants.h"
 #include "StringTable.h"
-#include "VelquistApp.h"
 #include "VelquistDlg.h"
 
 #include <QDesktopServices>
@@ -27,5 +27,5 @@ void CHelpDocument::OpenHelpDocument()
     // The desktop launches its opener for any path and reports success, so a
     // missing document is caught here.
     if (!QFileInfo(strPath).isFile() || !QDesktopServices::openUrl(QUrl::fromLocalFile(strPath)))
-        QMessageBox::warning(&m_dlg, QLatin1String(CVelquistApp::kApplication), StringTable::Load(119));
+        QMessageBox::warning(&m_dlg, QLatin1String(AppConstants::kApplication), CStringTable::Load(CStringTable::kHelpFailed));
 }

@@ -1,12 +1,12 @@
 #include "MoreMenu.h"
 
+#include "AppConstants.h"
 #include "CommandCodec.h"
 #include "FileUpload.h"
 #include "FindInstrumentsDlg.h"
 #include "HelpDocument.h"
 #include "HistoryCombo.h"
 #include "StringTable.h"
-#include "VelquistApp.h"
 #include "VelquistDlg.h"
 
 #include <QDateTime>
@@ -130,8 +130,8 @@ int CMoreMenu::SelectedCommand() const
 
 void CMoreMenu::ClearCommandHistory()
 {
-    const auto eAnswer = QMessageBox::question(&m_dlg, QLatin1String(CVelquistApp::kApplication),
-                                               StringTable::Load(108), QMessageBox::Ok | QMessageBox::Cancel);
+    const auto eAnswer = QMessageBox::question(&m_dlg, QLatin1String(AppConstants::kApplication),
+                                               CStringTable::Load(CStringTable::kDeleteAllCommands), QMessageBox::Ok | QMessageBox::Cancel);
     if (eAnswer == QMessageBox::Ok)
         m_cbCommand.EmptyHistory();
 }

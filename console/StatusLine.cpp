@@ -2,17 +2,10 @@
 
 #include "InstrumentVISA.h"
 
-namespace {
-
-constexpr std::int32_t kStatusSuccess = 0;
-constexpr std::int32_t kStatusTermChar = 0x3FFF0005;
-constexpr std::int32_t kStatusMaxCount = 0x3FFF0006;
-
-} // namespace
-
 QString CStatusLine::Format(std::int32_t nStatus, const QString& strName, const QString& strDesc)
 {
-    if (nStatus == kStatusSuccess || nStatus == kStatusTermChar || nStatus == kStatusMaxCount)
+    if (nStatus == CInstrument::kReadComplete || nStatus == CInstrument::kReadTermChar
+        || nStatus == CInstrument::kReadBufferFull)
         return QString();
     if (strDesc.isEmpty())
         return strName;

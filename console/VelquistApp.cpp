@@ -124,13 +124,13 @@ bool CVelquistApp::ApplyCommandLine(CVelquistDlg& dlg, const QStringList& lstArg
 
 int CVelquistApp::Run()
 {
-    const bool bChinese = StringTable::IsChineseLocale(QLocale::system());
-    StringTable::SetChinese(bChinese);
+    const bool bChinese = CStringTable::IsChineseLocale(QLocale::system());
+    CStringTable::SetChinese(bChinese);
     if (bChinese)
         InstallTranslators(*this);
 
     if (!IgnoreBrokenPipe()) {
-        QMessageBox::critical(nullptr, QLatin1String(kApplication), StringTable::Load(103));
+        QMessageBox::critical(nullptr, QLatin1String(kApplication), CStringTable::Load(CStringTable::kSocketInitFailed));
         return 1;
     }
 

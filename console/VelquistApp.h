@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ConsoleSettings.h"
+#include "AppConstants.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -30,7 +30,7 @@ public:
     // keeps the run away from the stored settings and history files.
     static bool ApplyCommandLine(CVelquistDlg& dlg, const QStringList& lstArguments);
 
-    static constexpr const char* kOrganization = ConsoleSettings::kOrganization;
-    static constexpr const char* kApplication = ConsoleSettings::kApplication;
+    static constexpr const char* kOrganization = AppConstants::kOrganization;
+    static constexpr const char* kApplication = AppConstants::kApplication;
     static const QStringList& Catalogues();
 };

@@ -2,6 +2,7 @@
 
 #include "ui_VelquistDlg.h"
 
+#include "AppConstants.h"
 #include "AppIcon.h"
 #include "CmdListDlg.h"
 #include "CommandCodec.h"
@@ -19,7 +20,6 @@
 #include "PlugInHost.h"
 #include "StatusLine.h"
 #include "StringTable.h"
-#include "VelquistApp.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -193,7 +193,7 @@ void CVelquistDlg::ApplyLanguageLayout()
 {
     // The Chinese layout has no EOI box; its LF and CR captions already
     // name the byte they append.
-    m_pUi->m_chkEoi->setVisible(!StringTable::IsChinese());
+    m_pUi->m_chkEoi->setVisible(!CStringTable::IsChinese());
 }
 
 int CVelquistDlg::DoModal()
@@ -287,7 +287,7 @@ bool CVelquistDlg::TakeControlValues()
     bool bOk = false;
     const int nTimeOut = m_pUi->m_editTimeOut->text().trimmed().toInt(&bOk);
     if (!bOk || nTimeOut < kMinTimeOutMs || nTimeOut > kMaxTimeOutMs) {
-        QMessageBox::warning(this, QLatin1String(CVelquistApp::kApplication),
+        QMessageBox::warning(this, QLatin1String(AppConstants::kApplication),
                              tr("Please enter an integer between %1 and %2.").arg(kMinTimeOutMs).arg(kMaxTimeOutMs));
         m_pUi->m_editTimeOut->setFocus();
         m_pUi->m_editTimeOut->selectAll();
@@ -392,7 +392,7 @@ void CVelquistDlg::UpdateConnectionControls(bool bConnected)
                                                            m_pUi->m_chkAppendCR})
         pField->setEnabled(!bConnected);
     EnableCommandButtons(bConnected);
-    m_pUi->m_btnConnect->setText(StringTable::Load(bConnected ? 114 : 113));
+    m_pUi->m_btnConnect->setText(CStringTable::Load(bConnected ? 114 : 113));
 }
 
 void CVelquistDlg::EnableCommandButtons(bool bEnable)
@@ -414,7 +414,7 @@ void CVelquistDlg::EnableForWorker(bool bEnable)
 
 void CVelquistDlg::ShowCommandLength(const QString& strText)
 {
-    m_pUi->m_lblCommandLength->setText(StringTable::Format(116, {strText.size()}));
+    m_pUi->m_lblCommandLength->setText(CStringTable::Format(CStringTable::kCommandLength, {strText.size()}));
 }
 
 void CVelquistDlg::OnCommandEdited(const QString& strText)
@@ -441,7 +441,7 @@ CInstrumentVISA* CVelquistDlg::NewInstrument()
 
 void CVelquistDlg::ShowMessage(const QString& strText)
 {
-    QMessageBox::warning(this, QLatin1String(CVelquistApp::kApplication), strText);
+    QMessageBox::warning(this, QLatin1String(AppConstants::kApplication), strText);
 }
 
 void CVelquistDlg::OnConnect()
@@ -452,7 +452,7 @@ void CVelquistDlg::OnConnect()
         return;
 
     if (m_strResource.isEmpty()) {
-        ShowMessage(StringTable::Load(115));
+        ShowMessage(CStringTable::Load(CStringTable::kResourceEmpty));
         m_pUi->m_cbResource->setFocus();
         return;
     }
@@ -471,7 +471,7 @@ void CVelquistDlg::OnConnect()
     } else if (m_pInstrument) {
         if (CCommandCodec::ToLatin1(m_strResource, m_szCommand)
             && !m_pInstrument->SetInstrumentControl(m_szCommand.data(), m_nTimeOut))
-            ShowMessage(CStatusLine::Message(StringTable::Load(107), CStatusLine::Of(m_pInstrument)));
+            ShowMessage(CStatusLine::Message(CStringTable::Load(CStringTable::kConnectFailed), CStatusLine::Of(m_pInstrument)));
     }
 
     UpdateConnectionControls(m_pInstrument && m_pInstrument->IsInstruConnected());
@@ -485,7 +485,7 @@ bool CVelquistDlg::ConfirmClose()
         return true;
     const bool bWorker = IsWorkerRunning();
     const auto eAnswer =
-        QMessageBox::question(this, QLatin1String(CVelquistApp::kApplication), StringTable::Load(bWorker ? 105 : 104),
+        QMessageBox::question(this, QLatin1String(AppConstants::kApplication), CStringTable::Load(bWorker ? 105 : 104),
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (eAnswer != QMessageBox::Yes)
         return false;

@@ -17,13 +17,6 @@
 
 namespace {
 
-constexpr int kStatusComplete = 0;
-// VI_SUCCESS_TERM_CHAR: stream transports end every answer with the
-// termination character, so this is how a complete answer arrives there.
-constexpr int kStatusTermChar = 0x3FFF0005;
-// VI_SUCCESS_MAX_CNT: the buffer filled and more of the answer is to come.
-constexpr int kStatusMaxCount = 0x3FFF0006;
-
 const char* const kWriteError = "# Error: Failed to write command to the instrument";
 const char* const kReadError = "!!!!! Error: Failed to read data from the instrument !!!!!";
 const char* const kStopNotice = "Terminate the running thread. Please waitting ...";
@@ -114,13 +107,13 @@ int CVelquistDlg::ReadReply()
     // that by an earlier answer is filled by several reads.
     ReadAt(0, std::min(m_vecReply.size(), kMaxRequest), nStatus);
     for (;;) {
-        if (nStatus == kStatusComplete || nStatus == kStatusTermChar) {
+        if (nStatus == CInstrument::kReadComplete || nStatus == CInstrument::kReadTermChar) {
             if (m_nReplyLength >= m_vecReply.size() && !m_vecReply.Grow(std::size_t(m_nReplyLength) + 1))
                 return 0;
             m_vecReply[m_nReplyLength] = '\0';
             return 1;
         }
-        if (nStatus != kStatusMaxCount)
+        if (nStatus != CInstrument::kReadBufferFull)
             return 0;
         const std::size_t uFilled = m_nReplyLength;
         if (uFilled >= m_vecReply.size()) {
@@ -131,7 +124,7 @@ int CVelquistDlg::ReadReply()
         }
         ReadAt(uFilled, std::min(m_vecReply.size() - uFilled, kMaxRequest), nStatus);
         // "Buffer full" without a byte would otherwise loop for ever.
-        if (nStatus == kStatusMaxCount && m_nReplyLength == uFilled)
+        if (nStatus == CInstrument::kReadBufferFull && m_nReplyLength == uFilled)
             return 0;
     }
 }

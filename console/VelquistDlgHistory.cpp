@@ -3,9 +3,9 @@
 
 #include "ui_VelquistDlg.h"
 
+#include "AppConstants.h"
 #include "CommandCodec.h"
 #include "StringTable.h"
-#include "VelquistApp.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -42,8 +42,8 @@ void CVelquistDlg::AppendHistoryOnUi(const QString& strText, EDirection eDirecti
 
     int nLength = PaneLength(pane);
     if (nLength >= kHistoryLimit) {
-        const auto eAnswer = QMessageBox::question(this, QLatin1String(CVelquistApp::kApplication),
-                                                   StringTable::Load(109), QMessageBox::Yes | QMessageBox::No);
+        const auto eAnswer = QMessageBox::question(this, QLatin1String(AppConstants::kApplication),
+                                                   CStringTable::Load(CStringTable::kHistoryFull), QMessageBox::Yes | QMessageBox::No);
         if (eAnswer == QMessageBox::Yes)
             SaveHistoryAs();
         pane.clear();

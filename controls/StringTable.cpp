@@ -14,30 +14,30 @@ struct SEntry
 // The English texts are the system's own, misspellings included: users and
 // scripts may match on them.
 constexpr SEntry kEntries[] = {
-    {103, QT_TRANSLATE_NOOP("StringTable", "Windows Socket Initialized Failed!")},
-    {104, QT_TRANSLATE_NOOP("StringTable",
+    {CStringTable::kSocketInitFailed, QT_TRANSLATE_NOOP("StringTable", "Windows Socket Initialized Failed!")},
+    {CStringTable::kExitWhileConnected, QT_TRANSLATE_NOOP("StringTable",
                             "The application is connected to the instrument now, do you really want to exit?")},
-    {105, QT_TRANSLATE_NOOP("StringTable",
+    {CStringTable::kStopRunningQuery, QT_TRANSLATE_NOOP("StringTable",
                             "There was a query in the process, do you really want to terminate it?")},
-    {106, QT_TRANSLATE_NOOP("StringTable", "All: %d, Success: %d, Failed: %d")},
-    {107, QT_TRANSLATE_NOOP("StringTable", "Failed to connect  the device!")},
-    {108, QT_TRANSLATE_NOOP("StringTable", "Are you sure to delete all the commands?")},
-    {109, QT_TRANSLATE_NOOP("StringTable",
+    {CStringTable::kRunStatus, QT_TRANSLATE_NOOP("StringTable", "All: %d, Success: %d, Failed: %d")},
+    {CStringTable::kConnectFailed, QT_TRANSLATE_NOOP("StringTable", "Failed to connect  the device!")},
+    {CStringTable::kDeleteAllCommands, QT_TRANSLATE_NOOP("StringTable", "Are you sure to delete all the commands?")},
+    {CStringTable::kHistoryFull, QT_TRANSLATE_NOOP("StringTable",
                             "The text of the history is over limit, the memory buffer will be cleared.\n"
                             "Would you like to save the previous records?\n"
                             "\"Yes\" to Save, \"No\" to Clear without saving.")},
-    {110, QT_TRANSLATE_NOOP("StringTable", "There are remote commands executing now, please try later!")},
-    {111, QT_TRANSLATE_NOOP("StringTable",
+    {CStringTable::kCommandsRunning, QT_TRANSLATE_NOOP("StringTable", "There are remote commands executing now, please try later!")},
+    {CStringTable::kNotConnected, QT_TRANSLATE_NOOP("StringTable",
                             "There is no connection now, please connect to the instrument at first!")},
-    {112, QT_TRANSLATE_NOOP("StringTable",
+    {CStringTable::kNoCommands, QT_TRANSLATE_NOOP("StringTable",
                             "There was no any remote commands in  the list, the operation will be abort!")},
-    {113, QT_TRANSLATE_NOOP("StringTable", "Connec&t")},
-    {114, QT_TRANSLATE_NOOP("StringTable", "Disonnec&t")},
-    {115, QT_TRANSLATE_NOOP("StringTable", "VISA name was empty, please input the VISA resource name!")},
-    {116, QT_TRANSLATE_NOOP("StringTable", "%d Ch")},
-    {117, QT_TRANSLATE_NOOP("StringTable", "Command List")},
-    {118, QT_TRANSLATE_NOOP("StringTable", "Command Input")},
-    {119, QT_TRANSLATE_NOOP("StringTable",
+    {CStringTable::kConnect, QT_TRANSLATE_NOOP("StringTable", "Connec&t")},
+    {CStringTable::kDisconnect, QT_TRANSLATE_NOOP("StringTable", "Disonnec&t")},
+    {CStringTable::kResourceEmpty, QT_TRANSLATE_NOOP("StringTable", "VISA name was empty, please input the VISA resource name!")},
+    {CStringTable::kCommandLength, QT_TRANSLATE_NOOP("StringTable", "%d Ch")},
+    {CStringTable::kCommandList, QT_TRANSLATE_NOOP("StringTable", "Command List")},
+    {CStringTable::kCommandInput, QT_TRANSLATE_NOOP("StringTable", "Command Input")},
+    {CStringTable::kHelpFailed, QT_TRANSLATE_NOOP("StringTable",
                             "Failed to load the help document, reinstalling the program may solve this problem!")},
 };
 
@@ -45,7 +45,7 @@ bool s_bChinese = false;
 
 } // namespace
 
-QString StringTable::Load(int nId)
+QString CStringTable::Load(int nId)
 {
     for (const SEntry& entry : kEntries) {
         if (entry.nId == nId)
@@ -54,12 +54,12 @@ QString StringTable::Load(int nId)
     return QString();
 }
 
-QString StringTable::Format(int nId, const QList<qlonglong>& lstValues)
+QString CStringTable::Format(int nId, const QList<qlonglong>& lstValues)
 {
     return FormatText(Load(nId), lstValues);
 }
 
-QString StringTable::FormatText(const QString& strText, const QList<qlonglong>& lstValues)
+QString CStringTable::FormatText(const QString& strText, const QList<qlonglong>& lstValues)
 {
     QString strOut;
     strOut.reserve(strText.size() + 8 * lstValues.size());
@@ -85,17 +85,17 @@ QString StringTable::FormatText(const QString& strText, const QList<qlonglong>& 
     return strOut;
 }
 
-bool StringTable::IsChinese()
+bool CStringTable::IsChinese()
 {
     return s_bChinese;
 }
 
-void StringTable::SetChinese(bool bChinese)
+void CStringTable::SetChinese(bool bChinese)
 {
     s_bChinese = bChinese;
 }
 
-bool StringTable::IsChineseLocale(const QLocale& locale)
+bool CStringTable::IsChineseLocale(const QLocale& locale)
 {
     // The interface language is the first of the user's UI languages
     // (LANGUAGE before LC_MESSAGES/LANG on Linux), not the number format.

@@ -45,6 +45,13 @@ public:
      */
     virtual int ReadCommand(char* pBuffer, std::int32_t nSize, std::uint32_t& uRead) = 0;
 
+    /** @name The statuses ReadCommand passes on when a read ends normally */
+    ///@{
+    static constexpr int kReadComplete = 0;            ///< the message ended (END)
+    static constexpr int kReadTermChar = 0x3FFF0005;   ///< the termination character ended it
+    static constexpr int kReadBufferFull = 0x3FFF0006; ///< the buffer filled; more is to come
+    ///@}
+
     /**
      * @brief WriteCommand() followed, if it succeeded, by ReadCommand().
      * @return 0 when the write fails, otherwise the status of the read

@@ -54,10 +54,10 @@ int main(int argc, char** argv)
         return 2;
     }
     const QDir dirOut(QString::fromLocal8Bit(argv[1]));
-    const bool bChinese = StringTable::IsChineseLocale(QLocale::system());
+    const bool bChinese = CStringTable::IsChineseLocale(QLocale::system());
     const QString strLang = bChinese ? QStringLiteral("zh") : QStringLiteral("en");
     if (bChinese) {
-        StringTable::SetChinese(true);
+        CStringTable::SetChinese(true);
         for (const char* pszCatalogue : {"controls", "commands"}) {
             auto* pTranslator = new QTranslator(&app);
             if (pTranslator->load(QStringLiteral(":/i18n/%1_zh_CN.qm").arg(QLatin1String(pszCatalogue))))

@@ -196,7 +196,7 @@ void TestCmdListDlg::runAll()
     }
     CAnswerer answerer;
     QTest::mouseClick(Child<QPushButton>(*pDlg, "m_btnRunAll"), Qt::LeftButton);
-    QCOMPARE(answerer.m_lstTexts, nMessage ? QStringList{StringTable::Load(nMessage)} : QStringList());
+    QCOMPARE(answerer.m_lstTexts, nMessage ? QStringList{CStringTable::Load(nMessage)} : QStringList());
     QCOMPARE(m_console.m_lstRuns, lstRun.isEmpty() ? QList<QStringList>() : QList<QStringList>{lstRun});
     QVERIFY(pDlg->isVisible());
 }

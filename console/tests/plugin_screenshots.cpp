@@ -40,10 +40,10 @@ int main(int argc, char** argv)
         return 2;
     }
     const QDir dirOut(QString::fromLocal8Bit(argv[1]));
-    const bool bChinese = StringTable::IsChineseLocale(QLocale::system());
+    const bool bChinese = CStringTable::IsChineseLocale(QLocale::system());
     const QString strLang = bChinese ? QStringLiteral("zh") : QStringLiteral("en");
     if (bChinese) {
-        StringTable::SetChinese(true);
+        CStringTable::SetChinese(true);
         CVelquistApp::InstallTranslators(app);
     }
     auto fnSave = [&](QWidget& widget, const QString& strName) {

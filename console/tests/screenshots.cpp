@@ -39,9 +39,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const QDir dirOut(QString::fromLocal8Bit(argv[1]));
-    const QString strLang = StringTable::IsChineseLocale(QLocale::system()) ? QStringLiteral("zh") : QStringLiteral("en");
+    const QString strLang = CStringTable::IsChineseLocale(QLocale::system()) ? QStringLiteral("zh") : QStringLiteral("en");
     if (strLang == QLatin1String("zh")) {
-        StringTable::SetChinese(true);
+        CStringTable::SetChinese(true);
         CVelquistApp::InstallTranslators(app);
     }
     auto fnSave = [&](CVelquistDlg& dlg, const char* pszName) {

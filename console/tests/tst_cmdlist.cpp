@@ -151,7 +151,7 @@ void TestCmdList::stopInTheMiddle()
     {
         CModalAnswerer answerer;
         QTest::mouseClick(ListChild<QPushButton>(list, "m_btnRunAll"), Qt::LeftButton);
-        QCOMPARE(answerer.m_lstTexts, QStringList{StringTable::Load(110)});
+        QCOMPARE(answerer.m_lstTexts, QStringList{CStringTable::Load(CStringTable::kCommandsRunning)});
     }
     QTest::mouseClick(pDlg->Child<QPushButton>("m_btnStop"), Qt::LeftButton);
     QVERIFY(!pDlg->IsWorkerRunning());

@@ -298,7 +298,7 @@ void TestExecution::bufferFullWithoutData()
 {
     // A VISA library that keeps reporting a full buffer but delivers nothing.
     CTestDlg dlg(QStringLiteral("ASRL1::INSTR"));
-    auto* pScripted = new CScriptedInstrument(0x3FFF0006);
+    auto* pScripted = new CScriptedInstrument(CInstrument::kReadBufferFull);
     dlg.m_fnNewInstrument = [pScripted] { return pScripted; };
     dlg.InitDialog();
     dlg.OnConnect();
@@ -362,7 +362,7 @@ void TestExecution::historyLimit()
         answerer.m_strSaveAs = strSaved;
     dlg.AppendHistory(QStringLiteral("*IDN?"), CVelquistDlg::kOutgoing, 1);
 
-    QCOMPARE(answerer.m_lstTexts, QStringList{StringTable::Load(109)});
+    QCOMPARE(answerer.m_lstTexts, QStringList{CStringTable::Load(CStringTable::kHistoryFull)});
     QCOMPARE(dlg.HistoryText(), QStringLiteral("14: 5: 3  42 >>> *IDN?\n"));
     if (eAnswer == QMessageBox::Yes) {
         QCOMPARE(answerer.m_lstFileDialogNames.size(), 1);
@@ -406,7 +406,7 @@ void TestExecution::closeWhileReading()
 
     CModalAnswerer answerer{QMessageBox::Yes};
     pDlg->close();
-    QCOMPARE(answerer.m_lstTexts, QStringList{StringTable::Load(105)});
+    QCOMPARE(answerer.m_lstTexts, QStringList{CStringTable::Load(CStringTable::kStopRunningQuery)});
     QVERIFY(!pDlg->IsWorkerRunning());
     QVERIFY(!pDlg->isVisible());
     QCOMPARE(HistoryLines(*pDlg).value(2).size(), 4 + 3);

@@ -119,11 +119,11 @@ void TestMainWindow::connectRefused_data()
     QTest::addColumn<QString>("strMessage");
     QTest::addColumn<bool>("bSessionObject");
 
-    const QString strFailed = StringTable::Load(107);
+    const QString strFailed = CStringTable::Load(CStringTable::kConnectFailed);
     // Port 1 on loopback: nothing listens there.
     QTest::newRow("nothing listening") << "TCPIP0::127.0.0.1::1::SOCKET" << "2000" << strFailed << true;
     QTest::newRow("malformed name") << "TCPIP0::::::" << "2000" << strFailed << true;
-    QTest::newRow("empty name") << "" << "2000" << StringTable::Load(115) << false;
+    QTest::newRow("empty name") << "" << "2000" << CStringTable::Load(CStringTable::kResourceEmpty) << false;
     // Connecting with the previous time-out would not be what the box shows.
     QTest::newRow("time-out out of range") << "" << "0" << "Please enter an integer between 1 and 1000000."
                                            << false;
@@ -175,7 +175,7 @@ void TestMainWindow::closeConfirmation_data()
     QTest::addColumn<QStringList>("lstAsked");
     QTest::addColumn<bool>("bClosed");
 
-    const QStringList lstAsk{StringTable::Load(104)};
+    const QStringList lstAsk{CStringTable::Load(CStringTable::kExitWhileConnected)};
     QTest::newRow("disconnected: closes, asks nothing") << false << false << int(QMessageBox::No) << QStringList{}
                                                         << true;
     QTest::newRow("connected, No: stays") << true << false << int(QMessageBox::No) << lstAsk << false;

@@ -448,7 +448,7 @@ void TestMoreCommands::helpDocument()
         Menu(*pDlg).OnMoreMenu(CMoreMenu::EEntry::Help);
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(sink.m_lstOpened, bPresent ? QList<QUrl>{QUrl::fromLocalFile(strHelp)} : QList<QUrl>{});
-    QCOMPARE(answerer.m_lstTexts, bPresent ? QStringList{} : QStringList{StringTable::Load(119)});
+    QCOMPARE(answerer.m_lstTexts, bPresent ? QStringList{} : QStringList{CStringTable::Load(CStringTable::kHelpFailed)});
 }
 
 void TestMoreCommands::upload_data()

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int kStatusMaxCount = 0x3FFF0006;
-
 // A session that answers each read from a queue of whole answers, handing
 // out as much of the current one as the read asks for, as VISA does: "buffer
 // full" while bytes remain, 0 when the answer's last byte went out.
@@ -31,7 +29,7 @@ public:
         uRead = std::uint32_t(nCount);
         m_nSent += nCount;
         if (m_nSent < baAnswer.size())
-            return kStatusMaxCount;
+            return CInstrument::kReadBufferFull;
         m_lstAnswers.pop_front();
         m_nSent = 0;
         return 0;

@@ -56,7 +56,7 @@ void TestTranslations::chineseLocale()
 {
     QFETCH(QString, strLocale);
     QFETCH(bool, bChinese);
-    QCOMPARE(StringTable::IsChineseLocale(QLocale(strLocale)), bChinese);
+    QCOMPARE(CStringTable::IsChineseLocale(QLocale(strLocale)), bChinese);
 }
 
 static void AddTableColumns()
@@ -80,7 +80,7 @@ void TestTranslations::englishTable()
 {
     QFETCH(int, nId);
     QFETCH(QString, strText);
-    QCOMPARE(StringTable::Load(nId), strText);
+    QCOMPARE(CStringTable::Load(nId), strText);
 }
 
 void TestTranslations::InstallOnce()
@@ -89,7 +89,7 @@ void TestTranslations::InstallOnce()
         return;
     m_bInstalled = true;
     QCOMPARE(CVelquistApp::InstallTranslators(*QCoreApplication::instance()), CVelquistApp::Catalogues().size());
-    StringTable::SetChinese(true);
+    CStringTable::SetChinese(true);
 }
 
 void TestTranslations::chineseTable_data()
@@ -114,9 +114,9 @@ void TestTranslations::chineseTable_data()
         QStringLiteral("指令输入"),
         QStringLiteral("加载帮助文件失败,重新安装程序可以解决这个问题!"),
     };
-    QCOMPARE(lstChinese.size(), StringTable::kLastId - StringTable::kFirstId + 1);
+    QCOMPARE(lstChinese.size(), CStringTable::kLastId - CStringTable::kFirstId + 1);
     for (int n = 0; n < lstChinese.size(); ++n) {
-        const int nId = StringTable::kFirstId + n;
+        const int nId = CStringTable::kFirstId + n;
         QTest::newRow(qPrintable(QString::number(nId))) << nId << lstChinese.at(n);
     }
 }
@@ -126,7 +126,7 @@ void TestTranslations::chineseTable()
     QFETCH(int, nId);
     QFETCH(QString, strText);
     InstallOnce();
-    QCOMPARE(StringTable::Load(nId), strText);
+    QCOMPARE(CStringTable::Load(nId), strText);
 }
 
 void TestTranslations::format_data()
@@ -148,7 +148,7 @@ void TestTranslations::format()
     QFETCH(QString, strText);
     QFETCH(QList<qlonglong>, lstValues);
     QFETCH(QString, strExpected);
-    QCOMPARE(StringTable::FormatText(strText, lstValues), strExpected);
+    QCOMPARE(CStringTable::FormatText(strText, lstValues), strExpected);
 }
 
 void TestTranslations::chineseWindow()

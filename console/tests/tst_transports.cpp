@@ -633,7 +633,7 @@ void TestTransports::failureNamesStatus()
         Click(dlg, "m_btnConnect");
         qputenv("VELQ_VXI11_PORTMAPPER_PORT", baPortmapper);
         QCOMPARE(answerer.m_lstTexts,
-                 QStringList{StringTable::Load(107) + QLatin1Char('\n') + strStatus.replace(QStringLiteral("%1"), strPort)});
+                 QStringList{CStringTable::Load(CStringTable::kConnectFailed) + QLatin1Char('\n') + strStatus.replace(QStringLiteral("%1"), strPort)});
 
         // The session object stays, without a session: a write reaches VISA and fails there.
         QVERIFY(dlg.GetInstrument() && !dlg.GetInstrument()->IsInstruConnected());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BrowserLookup.h"
+
 #include <QColor>
 #include <QFont>
 #include <QLabel>
@@ -25,10 +27,10 @@ public:
 
     static constexpr int kHoverTimerMs = 100;
     static constexpr int kOpenSucceeded = 33;
-    static constexpr int kErrorFileNotFound = 2;
-    static constexpr int kErrorAccessDenied = 5;
-    static constexpr int kErrorAssocIncomplete = 27;
-    static constexpr int kErrorNoAssociation = 31;
+    static constexpr int kErrorFileNotFound = CBrowserLookup::kErrorFileNotFound;
+    static constexpr int kErrorAccessDenied = CBrowserLookup::kErrorAccessDenied;
+    static constexpr int kErrorAssocIncomplete = CBrowserLookup::kErrorAssocIncomplete;
+    static constexpr int kErrorNoAssociation = CBrowserLookup::kErrorNoAssociation;
 
     explicit CHyperLink(QWidget* pParent = nullptr);
     CHyperLink(const QString& strText, QWidget* pParent = nullptr);
@@ -73,9 +75,6 @@ public:
     static QString OpenErrorText(int nCode);
     // Starts the desktop's registered web browser on strTarget.
     static int LaunchRegisteredBrowser(const QString& strTarget);
-    // The browser's argument vector from a desktop entry's Exec line: cut at
-    // its URL field code, the target appended as one argument of its own.
-    static QStringList BrowserCommandLine(const QString& strExec, const QString& strTarget);
 
 signals:
     void LinkOpened(int nResult);

@@ -1,3 +1,4 @@
+#include "BrowserLookup.h"
 #include "HyperLink.h"
 
 #include <QDesktopServices>
@@ -342,7 +343,7 @@ void TestHyperLink::browserCommandLine()
 {
     QFETCH(QString, strExec);
     QFETCH(QStringList, lstExpected);
-    QCOMPARE(CHyperLink::BrowserCommandLine(strExec, QStringLiteral("http://example.com/a b?q=\"x\"&r=1")), lstExpected);
+    QCOMPARE(CBrowserLookup::CommandLine(strExec, QStringLiteral("http://example.com/a b?q=\"x\"&r=1")), lstExpected);
 }
 
 void TestHyperLink::registeredBrowser_data()

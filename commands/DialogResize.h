@@ -26,8 +26,7 @@ struct ResizeAnchor
     quint32 m_uFlags;
 };
 
-// Anchor tables of the two resizable windows, each ended by { -1, 0 }.
-extern const ResizeAnchor kMainWindowResizeAnchors[];
+// The command list window's anchor table, ended by { -1, 0 }.
 extern const ResizeAnchor kCmdListResizeAnchors[];
 
 // Where a control goes for a client area that changed by (nDx, nDy) since

@@ -16,6 +16,7 @@
 #include "HistoryLocation.h"
 #include "HyperLink.h"
 #include "InstrumentVISA.h"
+#include "MainWindowAnchors.h"
 #include "MoreMenu.h"
 #include "PlugInHost.h"
 #include "StatusLine.h"

@@ -1,4 +1,5 @@
 #include "DialogResize.h"
+#include "MainWindowAnchors.h"
 
 #include <QPushButton>
 #include <QtTest>

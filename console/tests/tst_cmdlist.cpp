@@ -2,9 +2,9 @@
 #include "ConsoleTestUtil.h"
 #include "FileEditCtrl.h"
 #include "HistoryCombo.h"
-#include "SimProcess.h"
 #include "StringTable.h"
 #include "VelquistApp.h"
+#include "WireLogFixture.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -33,7 +33,7 @@ QString StatusText(const CCmdListDlg& dlg)
 
 } // namespace
 
-class TestCmdList : public QObject
+class TestCmdList : public QObject, protected CWireLogFixture
 {
     Q_OBJECT
 
@@ -52,20 +52,12 @@ private:
             qFatal("no command list window");
         return *dlg.GetCmdListDlg();
     }
-    QStringList NewWireLines() const { return ReadWireLog(m_strLog).mid(m_nLogMark); }
-    void MarkWireLog() { m_nLogMark = ReadWireLog(m_strLog).size(); }
 
-    CSimProcess m_sim;
-    QTemporaryDir m_dir;
-    QString m_strLog;
-    int m_nLogMark = 0;
 };
 
 void TestCmdList::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_strLog = m_dir.filePath(QStringLiteral("wire.log"));
-    QVERIFY2(m_sim.Start({QStringLiteral("--log"), m_strLog}), qPrintable(m_sim.ErrorText()));
+    QVERIFY2(StartLoggedSim(), qPrintable(m_sim.ErrorText()));
 }
 
 std::unique_ptr<CTestDlg> TestCmdList::Connected()

@@ -1,7 +1,7 @@
 #include "ConsoleTestUtil.h"
 #include "HistoryCombo.h"
-#include "SimProcess.h"
 #include "StringTable.h"
+#include "WireLogFixture.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -21,7 +21,7 @@ constexpr int kWaitMs = 30000;
 
 } // namespace
 
-class TestExecution : public QObject
+class TestExecution : public QObject, protected CWireLogFixture
 {
     Q_OBJECT
 
@@ -46,24 +46,16 @@ private slots:
 
 private:
     std::unique_ptr<CTestDlg> Connected(bool bCR, bool bLF, int nTimeOutMs = 10000);
-    QStringList NewWireLines() const { return ReadWireLog(m_strLog).mid(m_nLogMark); }
-    void MarkWireLog() { m_nLogMark = ReadWireLog(m_strLog).size(); }
     static void SetCommand(CTestDlg& dlg, const QString& strCommand)
     {
         dlg.Child<CHistoryCombo>("m_cbCommand")->setEditText(strCommand);
     }
 
-    CSimProcess m_sim;
-    QTemporaryDir m_dir;
-    QString m_strLog;
-    int m_nLogMark = 0;
 };
 
 void TestExecution::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_strLog = m_dir.filePath(QStringLiteral("wire.log"));
-    QVERIFY2(m_sim.Start({QStringLiteral("--log"), m_strLog}), qPrintable(m_sim.ErrorText()));
+    QVERIFY2(StartLoggedSim(), qPrintable(m_sim.ErrorText()));
 }
 
 std::unique_ptr<CTestDlg> TestExecution::Connected(bool bCR, bool bLF, int nTimeOutMs)

@@ -7,8 +7,8 @@
 #include "MoreMenu.h"
 #include "NyEdit.h"
 #include "NySysErrorDlg.h"
-#include "SimProcess.h"
 #include "StringTable.h"
+#include "WireLogFixture.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -87,7 +87,7 @@ public slots:
     void OnOpen(const QUrl& url) { m_lstOpened << url; }
 };
 
-class TestMoreCommands : public QObject
+class TestMoreCommands : public QObject, protected CWireLogFixture
 {
     Q_OBJECT
 
@@ -121,20 +121,12 @@ private:
         QTest::mouseClick(dlg.Child<QPushButton>("m_btnAutomatic"), Qt::LeftButton);
         dlg.WaitForWorker();
     }
-    QStringList NewWireLines() const { return ReadWireLog(m_strLog).mid(m_nLogMark); }
-    void MarkWireLog() { m_nLogMark = ReadWireLog(m_strLog).size(); }
 
-    CSimProcess m_sim;
-    QTemporaryDir m_dir;
-    QString m_strLog;
-    int m_nLogMark = 0;
 };
 
 void TestMoreCommands::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_strLog = m_dir.filePath(QStringLiteral("wire.log"));
-    QVERIFY2(m_sim.Start({QStringLiteral("--log"), m_strLog}), qPrintable(m_sim.ErrorText()));
+    QVERIFY2(StartLoggedSim(), qPrintable(m_sim.ErrorText()));
 }
 
 std::unique_ptr<CTestDlg> TestMoreCommands::NewDialog(const QString& strExeName)

@@ -3,8 +3,8 @@
 // VXI-11 and HiSLIP.
 #include "ConsoleTestUtil.h"
 #include "HistoryCombo.h"
-#include "SimProcess.h"
 #include "StringTable.h"
+#include "WireLogFixture.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -51,7 +51,7 @@ QByteArray TextAnswer(int nLength)
 
 } // namespace
 
-class TestTransports : public QObject
+class TestTransports : public QObject, protected CWireLogFixture
 {
     Q_OBJECT
 
@@ -87,8 +87,6 @@ private:
     std::unique_ptr<CTestDlg> Connect(int nTimeOutMs = kSessionTimeOutMs, bool bCR = false);
     void Disconnect(CTestDlg& dlg);
     QString Suffix() const;
-    QStringList NewWireLines() const { return ReadWireLog(m_strLog).mid(m_nLogMark); }
-    void MarkWireLog() { m_nLogMark = ReadWireLog(m_strLog).size(); }
     static void SetCommand(CTestDlg& dlg, const QString& strCommand)
     {
         dlg.Child<CHistoryCombo>("m_cbCommand")->setEditText(strCommand);
@@ -104,17 +102,11 @@ private:
         dlg.WaitForWorker();
     }
 
-    CSimProcess m_sim;
-    QTemporaryDir m_dir;
-    QString m_strLog;
-    int m_nLogMark = 0;
 };
 
 void TestTransports::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_strLog = m_dir.filePath(QStringLiteral("wire.log"));
-    QVERIFY2(m_sim.Start({QStringLiteral("--log"), m_strLog}), qPrintable(m_sim.ErrorText()));
+    QVERIFY2(StartLoggedSim(), qPrintable(m_sim.ErrorText()));
     for (const char* pszServer : {"SOCKET", "VXI11", "HISLIP", "PORTMAPPER"})
         QVERIFY2(m_sim.Port(QLatin1String(pszServer)) != 0, pszServer);
     // The VISA library asks this portmapper, not port 111, when it opens a VXI-11 link.

@@ -2,6 +2,7 @@
 
 #include "hislip/hislip_transport.h"
 #include "api/rsrc_parse.h"
+#include "serial/asrl_transport.h"
 #include "socket/tcp_socket_transport.h"
 #include "transport/transport.h"
 #include "vxi11/vxi11_transport.h"
@@ -18,6 +19,8 @@ std::unique_ptr<transport> transport_create(const rsrc_parsed &rsrc, ViStatus *s
         if (rsrc.is_hislip)
             return std::make_unique<hislip_transport>();
         return std::make_unique<vxi11_transport>();
+    case rsrc_kind::asrl_instr:
+        return std::make_unique<asrl_transport>();
     default:
         break;
     }

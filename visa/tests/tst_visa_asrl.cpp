@@ -98,6 +98,8 @@ private slots:
     void setAttribute();
     void xonXoffRefusesFlowBytesInData();
     void clearFlushesInput();
+    void statusByteAndTrigger_data();
+    void statusByteAndTrigger();
     void openFails_data();
     void openFails();
     void secondOpenIsBusy();
@@ -310,6 +312,36 @@ void TestVisaAsrl::clearFlushesInput()
     ViUInt32 got = 0;
     QCOMPARE(viRead(s.vi, reinterpret_cast<ViBuf>(buf), sizeof buf, &got), VI_SUCCESS);
     QCOMPARE(QByteArray(buf, int(got)), QByteArray("fresh\n"));
+}
+
+void TestVisaAsrl::statusByteAndTrigger_data()
+{
+    QTest::addColumn<int>("ioProt");
+    QTest::addColumn<bool>("trigger");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("onWire");
+    QTest::newRow("stb-normal") << int(VI_PROT_NORMAL) << false << int(VI_ERROR_NSUP_OPER) << QByteArray();
+    QTest::newRow("trg-normal") << int(VI_PROT_NORMAL) << true << int(VI_ERROR_NSUP_OPER) << QByteArray();
+    QTest::newRow("stb-488-strings") << int(VI_PROT_4882_STRS) << false << int(VI_SUCCESS) << QByteArray("*STB?\n");
+    QTest::newRow("trg-488-strings") << int(VI_PROT_4882_STRS) << true << int(VI_SUCCESS) << QByteArray("*TRG\n");
+}
+
+void TestVisaAsrl::statusByteAndTrigger()
+{
+    QFETCH(int, ioProt);
+    QFETCH(bool, trigger);
+    QFETCH(int, status);
+    QFETCH(QByteArray, onWire);
+    session s(m_peer->resource());
+    QCOMPARE(s.open_status, VI_SUCCESS);
+    QCOMPARE(viSetAttribute(s.vi, VI_ATTR_IO_PROT, ioProt), VI_SUCCESS);
+    m_peer->send("80\n");
+    ViUInt16 stb = 0;
+    QCOMPARE(trigger ? viAssertTrigger(s.vi, VI_TRIG_PROT_DEFAULT) : viReadSTB(s.vi, &stb), ViStatus(status));
+    // Nothing at all goes out when the operation is not supported.
+    QCOMPARE(m_peer->receive(qMax(1, int(onWire.size()))), onWire);
+    if (!trigger && status == VI_SUCCESS)
+        QCOMPARE(stb, ViUInt16(80));
 }
 
 void TestVisaAsrl::openFails_data()

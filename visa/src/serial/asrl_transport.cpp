@@ -2,6 +2,7 @@
 
 #include "api/rsrc_parse.h"
 #include "transport/dev_open.h"
+#include "transport/string_488.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -207,6 +208,16 @@ ViStatus asrl_transport::clear(const io_attrs &attrs)
     if (m_fd < 0)
         return VI_ERROR_CONN_LOST;
     return ::tcflush(m_fd, TCIOFLUSH) == 0 ? VI_SUCCESS : VI_ERROR_IO;
+}
+
+ViStatus asrl_transport::read_stb(ViUInt16 *stb, const io_attrs &attrs)
+{
+    return string_488_read_stb(*this, stb, attrs);
+}
+
+ViStatus asrl_transport::assert_trigger(ViUInt16 protocol, const io_attrs &attrs)
+{
+    return string_488_trigger(*this, protocol, attrs);
 }
 
 void asrl_transport::interrupt()

@@ -21,6 +21,8 @@ public:
     ViStatus write(const ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, const io_attrs &attrs) override;
     ViStatus read(ViByte *buf, ViUInt32 cnt, ViUInt32 *ret_cnt, const io_attrs &attrs) override;
     ViStatus clear(const io_attrs &attrs) override;
+    ViStatus read_stb(ViUInt16 *stb, const io_attrs &attrs) override;
+    ViStatus assert_trigger(ViUInt16 protocol, const io_attrs &attrs) override;
     void interrupt() override;
     void close() override;
     ViStatus get_attribute(ViAttr attr, void *value) override;

@@ -12,6 +12,7 @@
 
 #include "DeviceRegistry.h"
 #include "InstrumentState.h"
+#include "SerialServer.h"
 #include "SocketServer.h"
 #include "HislipServer.h"
 #include "PortmapServer.h"
@@ -34,12 +35,13 @@ struct SSettings
     int nVxi11Port = 0;
     int nPortmapperPort = 111;
     std::string strMdnsInstance; // empty: no announcements
+    bool bSerial = false;
 };
 
 struct SOption
 {
     const char* pszName;
-    const char* pszValue; // nullptr: a flag without value
+    const char* pszValue; // nullptr: a flag without value (--help when fnApply is null too)
     const char* pszHelp;
     std::function<bool(SSettings&, const std::string&)> fnApply;
 };
@@ -72,6 +74,8 @@ const std::vector<SOption>& Options()
          [](SSettings& s, const std::string& v) { s.strMdnsInstance = v; return !v.empty() && v.size() <= 63; }},
         {"--log", "FILE", "write the wire log to FILE (see below)",
          [](SSettings& s, const std::string& v) { s.strLogPath = v; return !v.empty(); }},
+        {"--serial", nullptr, "also serve a serial instrument on a pseudo-terminal",
+         [](SSettings& s, const std::string&) { return s.bSerial = true; }},
         {"--help", nullptr, "show this help and exit", nullptr},
     };
     return kOptions;
@@ -91,6 +95,7 @@ void PrintHelp()
                 "  PORTMAPPER <port>            (missing when no portmapper could be offered)\n"
                 "  MDNS 5353 <name>             (with --mdns)\n"
                 "  VXI11 <port> TCPIP0::<address>::INSTR\n"
+                "  ASRL <path> ASRL<path>::INSTR    (with --serial)\n"
                 "followed by a line READY.\n"
                 "\nWire log: one line per received program message, nothing prefixed. The\n"
                 "message's bytes are escaped: printable ASCII other than backslash as is,\n"
@@ -140,6 +145,10 @@ int main(int argc, char** argv)
             if (bInlineValue) {
                 std::fprintf(stderr, "velqsim: option %s takes no value\n", pOption->pszName);
                 return 2;
+            }
+            if (pOption->fnApply) {
+                pOption->fnApply(settings, strValue);
+                continue;
             }
             PrintHelp();
             return 0;
@@ -222,6 +231,9 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "velqsim: %s; continuing without VXI-11\n", strError.c_str());
         }
     }
+
+    if (settings.bSerial && !fnStart(std::make_unique<CSerialServer>(pRegistry), 0))
+        return 1;
 
     CMdnsResponder mdns;
     if (!settings.strMdnsInstance.empty()) {

@@ -10,12 +10,12 @@
 class CWireLogFixture
 {
 protected:
-    bool StartLoggedSim()
+    bool StartLoggedSim(const QStringList& lstMoreArgs = {})
     {
         if (!m_dir.isValid())
             return false;
         m_strLog = m_dir.filePath(QStringLiteral("wire.log"));
-        return m_sim.Start({QStringLiteral("--log"), m_strLog});
+        return m_sim.Start(QStringList{QStringLiteral("--log"), m_strLog} + lstMoreArgs);
     }
     QStringList NewWireLines() const { return ReadWireLog(m_strLog).mid(m_nLogMark); }
     void MarkWireLog() { m_nLogMark = ReadWireLog(m_strLog).size(); }

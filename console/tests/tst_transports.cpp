@@ -1,6 +1,6 @@
-// The console end to end against velqsim over every LAN transport: the same
+// The console end to end against velqsim over every transport: the same
 // session, driven through the window's own controls, over the raw socket,
-// VXI-11 and HiSLIP.
+// VXI-11, HiSLIP and a serial line (a pseudo-terminal).
 #include "ConsoleTestUtil.h"
 #include "HistoryCombo.h"
 #include "StringTable.h"
@@ -106,9 +106,10 @@ private:
 
 void TestTransports::initTestCase()
 {
-    QVERIFY2(StartLoggedSim(), qPrintable(m_sim.ErrorText()));
+    QVERIFY2(StartLoggedSim({QStringLiteral("--serial")}), qPrintable(m_sim.ErrorText()));
     for (const char* pszServer : {"SOCKET", "VXI11", "HISLIP", "PORTMAPPER"})
         QVERIFY2(m_sim.Port(QLatin1String(pszServer)) != 0, pszServer);
+    QVERIFY(m_sim.Resource(QStringLiteral("ASRL")).startsWith("ASRL/"));
     // The VISA library asks this portmapper, not port 111, when it opens a VXI-11 link.
     qputenv("VELQ_VXI11_PORTMAPPER_PORT", QByteArray::number(m_sim.Port(QStringLiteral("PORTMAPPER"))));
 }
@@ -123,6 +124,8 @@ void TestTransports::AddTransportRows()
     // END travels with the last byte; no terminator is sent.
     QTest::newRow("VXI-11") << "VXI11" << false;
     QTest::newRow("HiSLIP") << "HISLIP" << false;
+    // A serial read ends at the line feed, the instrument's message too.
+    QTest::newRow("ASRL") << "ASRL" << true;
 }
 
 // How the option's terminator shows at the end of a message in the wire log.
@@ -321,7 +324,8 @@ void TestTransports::bufferFilledExactly_data()
         const char* pszName;
         const char* pszServer;
         bool bLF;
-    } kTransports[] = {{"SOCKET", "SOCKET", true}, {"VXI-11", "VXI11", false}, {"HiSLIP", "HISLIP", false}};
+    } kTransports[] = {{"SOCKET", "SOCKET", true}, {"VXI-11", "VXI11", false}, {"HiSLIP", "HISLIP", false},
+                       {"ASRL", "ASRL", true}};
     for (const auto& transport : kTransports) {
         QTest::addRow("%s, 1024 bytes", transport.pszName)
             << transport.pszServer << transport.bLF << 1024 << QList<int>{1024};
@@ -385,6 +389,7 @@ void TestTransports::readTimeOut_data()
     // A raw byte stream has no message ids: the late answer is the next one
     // read, whole, and the own answer follows on the next Read.
     QTest::newRow("SOCKET, late answer first") << "SOCKET" << true << true << QStringList{strLate, strIdn};
+    QTest::newRow("ASRL, late answer first") << "ASRL" << true << true << QStringList{strLate, strIdn};
     // The IEEE 488.2 exchange drops an unread answer when the next message
     // comes, whether it was still held back or already sent.
     QTest::newRow("VXI-11, answer still held back") << "VXI11" << false << false << QStringList{strIdn};
@@ -486,7 +491,7 @@ void TestTransports::instrumentGoesAway()
     // An instrument of its own, so that it can go away; the session's time-out
     // is far beyond the wait below, so only the lost connection can end the read.
     CSimProcess sim;
-    QVERIFY2(sim.Start(), qPrintable(sim.ErrorText()));
+    QVERIFY2(sim.Start({QStringLiteral("--serial")}), qPrintable(sim.ErrorText()));
     const QByteArray baPortmapper = qgetenv("VELQ_VXI11_PORTMAPPER_PORT");
     qputenv("VELQ_VXI11_PORTMAPPER_PORT", QByteArray::number(sim.Port(QStringLiteral("PORTMAPPER"))));
     CTestDlg dlg(QString::fromLatin1(sim.Resource(strServer)));
@@ -584,7 +589,8 @@ void TestTransports::failureNamesStatus_data()
         const char* pszName;
         const char* pszServer;
         bool bLF;
-    } kTransports[] = {{"SOCKET", "SOCKET", true}, {"VXI-11", "VXI11", false}, {"HiSLIP", "HISLIP", false}};
+    } kTransports[] = {{"SOCKET", "SOCKET", true}, {"VXI-11", "VXI11", false}, {"HiSLIP", "HISLIP", false},
+                       {"ASRL", "ASRL", true}};
     for (const auto& transport : kTransports) {
         QTest::addRow("%s, time-out", transport.pszName)
             << transport.pszServer << transport.bLF << int(kReadFails) << "" << "TEST:DELay 6000" << kTimeOut;

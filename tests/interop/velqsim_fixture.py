@@ -135,6 +135,9 @@ class VelqSim:
                     self.ports[fields[0]] = int(fields[1])
                     if len(fields) >= 3:
                         self.resources[fields[0]] = fields[2]
+                elif len(fields) == 3 and fields[2].endswith("::INSTR"):
+                    # A server without a port: the serial line ("ASRL <path> <resource>").
+                    self.resources[fields[0]] = fields[2]
         return False
 
     def stop(self):

@@ -85,6 +85,9 @@ bool CSimProcess::Start(const QStringList& lstExtraArgs, int nTimeoutMs)
                 const QString strServer = QString::fromLatin1(lstFields.at(0));
                 m_mapPorts.insert(strServer, static_cast<quint16>(uPort));
                 m_mapResources.insert(strServer, lstFields.size() >= 3 ? lstFields.at(2) : QByteArray());
+            } else if (lstFields.size() == 3 && lstFields.at(2).endsWith("::INSTR")) {
+                // A server without a port (the serial line: "ASRL <path> <resource>").
+                m_mapResources.insert(QString::fromLatin1(lstFields.at(0)), lstFields.at(2));
             }
         }
         if (m_process.state() != QProcess::Running) {

@@ -224,6 +224,7 @@ ViStatus parse_usb(std::vector<std::string> tok, rsrc_parsed *r)
         if (!parse_dec(tok[4], 255, &intf))
             return VI_ERROR_INV_RSRC_NAME;
         r->usb_intf = static_cast<ViInt16>(intf);
+        r->usb_intf_given = true;
     }
     char ids[32];
     std::snprintf(ids, sizeof ids, "0x%04X::0x%04X", r->usb_vid, r->usb_pid);

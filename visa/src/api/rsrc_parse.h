@@ -43,6 +43,7 @@ struct rsrc_parsed {
     ViUInt16 usb_pid = 0;
     std::string usb_serial;
     ViInt16 usb_intf = 0;
+    bool usb_intf_given = false; // else the lowest-numbered USBTMC interface is meant
 
     // GPIB: VISA numbering, secondary VI_NO_SEC_ADDR when absent
     ViUInt16 gpib_primary = 0;

@@ -81,10 +81,11 @@ void find_source_serial::collect(std::vector<found_rsrc> *out, unsigned)
     }
 }
 
-void find_source_usbtmc::collect(std::vector<found_rsrc> *out, unsigned)
+std::vector<usbtmc_node> usbtmc_nodes(const std::string &root)
 {
+    std::vector<usbtmc_node> nodes;
     std::error_code ec;
-    for (fs::directory_iterator it(fs::path(m_root) / "class" / "usbmisc", ec), end; !ec && it != end;
+    for (fs::directory_iterator it(fs::path(root) / "class" / "usbmisc", ec), end; !ec && it != end;
          it.increment(ec)) {
         if (it->path().filename().string().compare(0, 6, "usbtmc") != 0)
             continue;
@@ -97,13 +98,27 @@ void find_source_usbtmc::collect(std::vector<found_rsrc> *out, unsigned)
         if (!parse_hex(read_attr(dev / "idVendor"), 0xFFFF, &vid) || !parse_hex(read_attr(dev / "idProduct"), 0xFFFF, &pid)
             || !parse_hex(read_attr(intf / "bInterfaceNumber"), 0xFF, &num))
             continue;
-        const std::string serial = read_attr(dev / "serial");
-        if (!usable_serial(serial))
+        usbtmc_node n;
+        n.vid = static_cast<unsigned>(vid);
+        n.pid = static_cast<unsigned>(pid);
+        n.intf = static_cast<unsigned>(num);
+        n.serial = read_attr(dev / "serial");
+        n.dev_name = it->path().filename().string();
+        n.manufacturer = read_attr(dev / "manufacturer");
+        n.product = read_attr(dev / "product");
+        nodes.push_back(std::move(n));
+    }
+    return nodes;
+}
+
+void find_source_usbtmc::collect(std::vector<found_rsrc> *out, unsigned)
+{
+    for (const usbtmc_node &n : usbtmc_nodes(m_root)) {
+        if (!usable_serial(n.serial))
             continue;
         char head[32];
-        std::snprintf(head, sizeof head, "USB0::0x%04lX::0x%04lX::", vid, pid);
-        out->push_back({head + serial + "::" + std::to_string(num) + "::INSTR", read_attr(dev / "manufacturer"),
-                        read_attr(dev / "product")});
+        std::snprintf(head, sizeof head, "USB0::0x%04X::0x%04X::", n.vid, n.pid);
+        out->push_back({head + n.serial + "::" + std::to_string(n.intf) + "::INSTR", n.manufacturer, n.product});
     }
 }
 

@@ -3,6 +3,7 @@
 #include "find/find_source.h"
 
 #include <string>
+#include <vector>
 
 namespace velq {
 
@@ -17,6 +18,19 @@ public:
 private:
     std::string m_root;
 };
+
+// One interface the kernel's usbtmc driver has bound: its ids and its node under /dev.
+struct usbtmc_node {
+    unsigned vid = 0;
+    unsigned pid = 0;
+    unsigned intf = 0;
+    std::string serial; // empty when the device reports none
+    std::string dev_name; // "usbtmc0"
+    std::string manufacturer;
+    std::string product;
+};
+// Those interfaces, from <root>/class/usbmisc; for the search and for opening a USB name.
+std::vector<usbtmc_node> usbtmc_nodes(const std::string &root);
 
 // Interfaces the kernel's usbtmc driver has bound, from <root>/class/usbmisc.
 class find_source_usbtmc : public find_source {

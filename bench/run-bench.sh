@@ -191,6 +191,33 @@ line "*IDN? round trips, lxi benchmark (liblxi)" "$(stat vxi11_lxi_idn)" "rt/s" 
 line "*IDN? round trips, PyVISA + pyvisa-py" "$(stat vxi11_pyvisa_idn)" "rt/s" "$OURS" "$(stat vxi11_pyvisa_idn)" "ours/this" ">= 5x"
 line "later viReads of $BYTES bytes (ours)" "$(stat vxi11_bulk)" "MiB/s" "$(stat vxi11_bulk)" "$(stat sim.bulk)" "this/over SOCKET"
 
+# The console's start-up under Xvfb: from before its process starts to its window first exposed,
+# against a bare dialog with as many widgets, both warmed up once (font caches) before measuring.
+startup_run() {
+  local t0 out
+  t0="$(date +%s%N)"
+  out="$(DISPLAY="$XDISPLAY" QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$TMP/config" "$BUILD/bin/velqconsolebench" "$@" 2>/dev/null)" ||
+    return 0
+  awk -v t0="$t0" '$1 == "EXPOSED" { printf "RESULT %.1f\n", ($2 - t0) / 1e6 } $1 == "WIDGETS" { print }' <<<"$out"
+}
+XDISPLAY=""
+if command -v Xvfb >/dev/null && cmake --build "$BUILD" --target velqconsolebench -j2 >/dev/null 2>&1; then
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$TMP/display" 2>/dev/null &
+  PIDS+=($!)
+  for _ in $(seq 100); do [ -s "$TMP/display" ] && break; sleep 0.1; done
+  [ -s "$TMP/display" ] && XDISPLAY=":$(head -n1 "$TMP/display")"
+fi
+if [ -n "$XDISPLAY" ]; then
+  startup_run console >"$TMP/startup.warm"
+  WIDGETS="$(awk '$1 == "WIDGETS" { print $2 }' "$TMP/startup.warm")"
+  startup_run bare "${WIDGETS:-1}" >/dev/null
+  collect startup_console startup_run console
+  collect startup_bare startup_run bare "${WIDGETS:-1}"
+fi
+echo "Start-up under Xvfb to the window first exposed, loading included"
+line "console main window ($WIDGETS widgets)" "$(stat startup_console)" "ms" "$(stat startup_console)" "$(stat startup_bare)" "this/bare" "<= 1.3x"
+line "bare QDialog with as many widgets" "$(stat startup_bare)" "ms"
+
 echo "Targets (ratios of medians)"
 target() { printf '  %-64s %-8s (target %s)\n' "$1" "$(ratio "$2" "$3")" "$4"; }
 target "SOCKET *IDN?, fast peer: ours / plain C++ ping-pong" "$(stat peer.idn)" "$(stat peer.plain_idn)" ">= 0.9"
@@ -201,6 +228,7 @@ target "VXI-11 *IDN?, velqsim: ours / pyvisa-py" "$OURS" "$(stat vxi11_pyvisa_id
 target "fast peer: HiSLIP *IDN? / SOCKET *IDN? (ours)" "$(stat peer.hislip_idn)" "$(stat peer.idn)" ">= 0.9"
 target "fast peer: first doubling viRead / plain recv into fresh memory" "$(stat peer.bulk COLD)" "$(stat peer.plain_bulk FRESH)" ">= 0.8"
 target "velqsim block over SOCKET / over HiSLIP (ours, later reads)" "$(stat sim.bulk)" "$(stat sim.hislip_bulk)" ">= 0.9"
+target "console start-up / bare dialog with as many widgets (Xvfb)" "$(stat startup_console)" "$(stat startup_bare)" "<= 1.3"
 echo "Load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 run_hexdump

@@ -214,9 +214,21 @@ if [ -n "$XDISPLAY" ]; then
   collect startup_console startup_run console
   collect startup_bare startup_run bare "${WIDGETS:-1}"
 fi
+stall_run() {
+  DISPLAY="$XDISPLAY" QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$TMP/config" "$BUILD/bin/velqconsolebench" stall "$@" 2>/dev/null
+}
+if [ -n "$XDISPLAY" ]; then
+  collect stall_small stall_run "$(field peer SOCKET 3)" "$BYTES"
+  collect stall_large stall_run "$(field peer SOCKET 3)" 1073741824
+fi
 echo "Start-up under Xvfb to the window first exposed, loading included"
 line "console main window ($WIDGETS widgets)" "$(stat startup_console)" "ms" "$(stat startup_console)" "$(stat startup_bare)" "this/bare" "<= 1.3x"
 line "bare QDialog with as many widgets" "$(stat startup_bare)" "ms"
+echo "Longest stall of the window's thread (1 ms timer) while the console reads and shows a block from velqbenchpeer"
+line "$BYTES bytes: longest stall" "$(stat stall_small)" "ms"
+line "$BYTES bytes: whole exchange" "$(stat stall_small TOTAL)" "ms"
+line "1 GiB: longest stall (target <= 50 ms)" "$(stat stall_large)" "ms"
+line "1 GiB: whole exchange" "$(stat stall_large TOTAL)" "ms"
 
 echo "Targets (ratios of medians)"
 target() { printf '  %-64s %-8s (target %s)\n' "$1" "$(ratio "$2" "$3")" "$4"; }

@@ -5,6 +5,7 @@
 #include "WireLog.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -141,8 +142,53 @@ uint8_t CDevice::StatusByteLocked(Clock::time_point tNow) const
     return uStb;
 }
 
+namespace {
+
+// Generated answers are copied from a table holding the pattern many times over, so a large
+// block costs a few long memcpy calls rather than one append per byte.
+template <size_t kPeriod>
+void AppendPattern(std::string& strOut, const char* pTable, size_t uTableLength, uint64_t uStart, size_t uCount)
+{
+    size_t uAt = strOut.size();
+    strOut.resize(uAt + uCount);
+    const size_t uRun = uTableLength - kPeriod;
+    while (uCount > 0) {
+        const size_t uPhase = static_cast<size_t>(uStart % kPeriod);
+        const size_t uTake = std::min(uCount, uRun);
+        std::memcpy(&strOut[uAt], pTable + uPhase, uTake);
+        uAt += uTake;
+        uStart += uTake;
+        uCount -= uTake;
+    }
+}
+
+const std::string& RampTable()
+{
+    static const std::string s_strTable = [] {
+        std::string strTable(64 * 1024 + 256, '\0');
+        for (size_t k = 0; k < strTable.size(); ++k)
+            strTable[k] = static_cast<char>(k & 0xff);
+        return strTable;
+    }();
+    return s_strTable;
+}
+
+const std::string& TextTable()
+{
+    static const std::string s_strTable = [] {
+        std::string strTable;
+        for (size_t k = 0; k < 1024 + 1; ++k)
+            strTable.append(kTextPattern, kTextPatternLength);
+        return strTable;
+    }();
+    return s_strTable;
+}
+
+} // namespace
+
 void CDevice::CopyOut(SResponse& resp, size_t nMax, std::string& strOut)
 {
+    strOut.reserve(static_cast<size_t>(std::min<uint64_t>(resp.uTotal - resp.uTaken, nMax)));
     uint64_t uSkip = resp.uTaken;
     for (const SSegment& seg : resp.lstSegments) {
         if (strOut.size() >= nMax)
@@ -157,12 +203,10 @@ void CDevice::CopyOut(SResponse& resp, size_t nMax, std::string& strOut)
             strOut.append(seg.strBytes, static_cast<size_t>(uSkip), nTake);
             break;
         case SSegment::EKind::Text:
-            for (size_t k = 0; k < nTake; ++k)
-                strOut += kTextPattern[(uSkip + k) % kTextPatternLength];
+            AppendPattern<kTextPatternLength>(strOut, TextTable().data(), TextTable().size(), uSkip, nTake);
             break;
         case SSegment::EKind::Ramp:
-            for (size_t k = 0; k < nTake; ++k)
-                strOut += static_cast<char>((uSkip + k) & 0xff);
+            AppendPattern<256>(strOut, RampTable().data(), RampTable().size(), uSkip, nTake);
             break;
         }
         uSkip = 0;
@@ -178,6 +222,16 @@ CDevice::SReadResult CDevice::Read(size_t nMax, std::chrono::milliseconds tTimeo
 CDevice::SReadResult CDevice::Read(size_t nMax, Clock::time_point tDeadline, bool bTalkAddressed)
 {
     SReadResult result;
+    ReadInto(result, nMax, tDeadline, bTalkAddressed);
+    return result;
+}
+
+void CDevice::ReadInto(SReadResult& result, size_t nMax, Clock::time_point tDeadline, bool bTalkAddressed)
+{
+    result.eStatus = EReadStatus::TimedOut;
+    result.strData.clear();
+    result.bEnd = false;
+    result.uTag = 0;
     std::vector<std::function<void()>> lstNotify;
     {
         std::unique_lock<std::mutex> lock(m_mtx);
@@ -231,7 +285,6 @@ CDevice::SReadResult CDevice::Read(size_t nMax, Clock::time_point tDeadline, boo
     }
     for (auto& fnNotify : lstNotify)
         fnNotify();
-    return result;
 }
 
 void CDevice::LogUnterminatedInput()

@@ -76,6 +76,9 @@ public:
     // UNTERMINATED" is recorded before waiting.
     SReadResult Read(size_t nMax, Clock::time_point tDeadline, bool bTalkAddressed = false);
     SReadResult Read(size_t nMax, std::chrono::milliseconds tTimeout, bool bTalkAddressed = false);
+    // The same into a result kept by the caller, whose buffer is reused: a long answer taken in
+    // large pieces then costs no allocation and no fresh pages per piece.
+    void ReadInto(SReadResult& result, size_t nMax, Clock::time_point tDeadline, bool bTalkAddressed = false);
 
     // A stream connection closed in the middle of a program message: writes
     // the bytes received so far to the wire log as one line and drops them,

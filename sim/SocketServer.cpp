@@ -11,6 +11,8 @@
 namespace {
 const int kPollMs = 200;
 const size_t kChunk = 64 * 1024;
+// Answers go out in pieces this large: every piece costs a lock, a copy and a send.
+const size_t kAnswerPiece = 1024 * 1024;
 const size_t kMaxConnections = 128;
 }
 
@@ -89,8 +91,9 @@ void CSocketServer::ReaderLoop(SConnection* pConn)
 
 void CSocketServer::WriterLoop(SConnection* pConn)
 {
+    CDevice::SReadResult result;
     for (;;) {
-        CDevice::SReadResult result = pConn->pDevice->Read(kChunk, std::chrono::milliseconds(kPollMs));
+        pConn->pDevice->ReadInto(result, kAnswerPiece, CDevice::Clock::now() + std::chrono::milliseconds(kPollMs));
         if (result.eStatus == CDevice::EReadStatus::Data) {
             if (!SimSocket::SendAll(pConn->nFd, result.strData.data(), result.strData.size()))
                 break;

@@ -329,9 +329,13 @@ void TestScpiEngine::generatedAnswers_data()
 {
     QTest::addColumn<bool>("block");
     QTest::addColumn<int>("length");
-    for (int nLength : {0, 1, 62, 63, 256, 70000}) {
-        QTest::addRow("text %d", nLength) << false << nLength;
-        QTest::addRow("block %d", nLength) << true << nLength;
+    QTest::addColumn<int>("piece");
+    // Pieces larger than the pattern tables the answers are copied from, as well as small ones.
+    for (int nPiece : {1000, 100000}) {
+        for (int nLength : {0, 1, 62, 63, 256, 70000, 200003}) {
+            QTest::addRow("text %d in pieces of %d", nLength, nPiece) << false << nLength << nPiece;
+            QTest::addRow("block %d in pieces of %d", nLength, nPiece) << true << nLength << nPiece;
+        }
     }
 }
 
@@ -339,14 +343,15 @@ void TestScpiEngine::generatedAnswers()
 {
     QFETCH(bool, block);
     QFETCH(int, length);
+    QFETCH(int, piece);
     CDevice& dev = NewDevice();
     dev.Write(Bytes((block ? "TEST:BLOC? " : "test:text? ") + QByteArray::number(length) + "\n"), false);
     QByteArray baAll;
     int nEnds = 0;
     for (;;) {
-        CDevice::SReadResult r = dev.Read(1000, kWait);
+        CDevice::SReadResult r = dev.Read(static_cast<size_t>(piece), kWait);
         QCOMPARE(r.eStatus, CDevice::EReadStatus::Data);
-        QVERIFY(r.strData.size() <= 1000);
+        QVERIFY(r.strData.size() <= static_cast<size_t>(piece));
         baAll.append(r.strData.data(), static_cast<int>(r.strData.size()));
         nEnds += r.bEnd ? 1 : 0;
         if (r.bEnd)
@@ -364,9 +369,10 @@ void TestScpiEngine::generatedAnswers()
         for (int i = 0; i < length; ++i)
             QCOMPARE(static_cast<unsigned char>(baAll[i]), static_cast<unsigned char>(i % 256));
     } else {
+        static const QByteArray baPattern = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
         QCOMPARE(baAll.size(), length);
-        for (char c : baAll)
-            QVERIFY(c > 0x20 && c < 0x7f && c != ';' && c != ',');
+        for (int i = 0; i < length; ++i)
+            QCOMPARE(baAll[i], baPattern[i % baPattern.size()]);
     }
 }
 

@@ -36,6 +36,12 @@ ViStatus tcp_socket_transport::open(const rsrc_parsed &rsrc, ViUInt32 open_tmo_m
                                     &m_peer_address);
     if (st != VI_SUCCESS)
         return st;
+    // Reads wait in one blocking recv() bounded by the time-out rather than in poll() after every
+    // empty non-blocking recv(); sends and the pause that stands for END still pass MSG_DONTWAIT.
+    if (!tcp_set_blocking(m_fd, true)) {
+        tcp_close(&m_fd);
+        return VI_ERROR_SYSTEM_ERROR;
+    }
     tcp_set_nodelay(m_fd, m_nodelay);
     // Keep-alive lets a read on an idle link to a vanished host end with CONN_LOST eventually.
     m_keepalive = tcp_set_keepalive(m_fd, true);
@@ -69,8 +75,10 @@ ViStatus tcp_socket_transport::next_chunk(ViByte *dst, size_t cap, size_t gather
     // A byte stream has no END; unless END is suppressed, a pause after some bytes stands for it:
     // only bytes already queued continue the message, so this receive does not wait.
     const bool pause_ends = !attrs.suppress_end_en && gathered > 0;
-    const ViStatus status = tcp_recv_some(m_fd, dst, cap, &chunk->len, pause_ends ? tcp_deadline::after_ms(0) : deadline,
-                                          &m_wakeup);
+    // An immediate time-out still takes what is queued, which only the non-blocking receive does.
+    if (!pause_ends && deadline.remaining_ms() > 0)
+        return tcp_recv_blocking(m_fd, dst, cap, &chunk->len, deadline, &m_wakeup, &m_rcvtimeo_ms);
+    const ViStatus status = tcp_recv_some(m_fd, dst, cap, &chunk->len, tcp_deadline::after_ms(0), &m_wakeup);
     if (pause_ends && status == VI_ERROR_TMO) {
         chunk->end = true;
         return VI_SUCCESS;

@@ -36,6 +36,7 @@ private:
     std::string m_peer_address;
     bool m_nodelay = true;
     bool m_keepalive = false;
+    int m_rcvtimeo_ms = -1; // SO_RCVTIMEO as last set
     read_loop m_reader{read_loop::term_scan::block_aware};
 };
 

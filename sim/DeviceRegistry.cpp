@@ -1,5 +1,7 @@
 #include "DeviceRegistry.h"
 
+#include <iterator>
+
 CDeviceRegistry::CDeviceRegistry(std::shared_ptr<CInstrumentState> pState, std::shared_ptr<CWireLog> pLog)
     : m_pState(std::move(pState)), m_pLog(std::move(pLog))
 {
@@ -8,10 +10,14 @@ CDeviceRegistry::CDeviceRegistry(std::shared_ptr<CInstrumentState> pState, std::
 std::shared_ptr<CDevice> CDeviceRegistry::Get(const std::string& strName)
 {
     std::lock_guard<std::mutex> lock(m_mtx);
-    auto& pDevice = m_mapDevices[strName];
-    if (!pDevice)
+    for (auto it = m_mapDevices.begin(); it != m_mapDevices.end();)
+        it = it->second.expired() ? m_mapDevices.erase(it) : std::next(it);
+    std::shared_ptr<CDevice> pDevice = m_mapDevices[strName].lock();
+    if (!pDevice) {
         pDevice = std::make_shared<CDevice>(strName, m_pState, m_pLog, CDevice::EFraming::EndFlag,
                                             CDevice::EResponseMode::Interrupt);
+        m_mapDevices[strName] = pDevice;
+    }
     return pDevice;
 }
 

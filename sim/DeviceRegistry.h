@@ -19,7 +19,8 @@ public:
     CDeviceRegistry(std::shared_ptr<CInstrumentState> pState, std::shared_ptr<CWireLog> pLog);
 
     // The named device, created on first use with END framing and the
-    // IEEE 488.2 interrupt rule; it lives as long as the registry.
+    // IEEE 488.2 interrupt rule; it lives as long as someone holds it, so
+    // that a client cycling through names cannot grow the registry.
     std::shared_ptr<CDevice> Get(const std::string& strName);
 
     // A device of its own for one connection.
@@ -33,5 +34,5 @@ private:
     std::shared_ptr<CInstrumentState> m_pState;
     std::shared_ptr<CWireLog> m_pLog;
     std::mutex m_mtx;
-    std::map<std::string, std::shared_ptr<CDevice>> m_mapDevices;
+    std::map<std::string, std::weak_ptr<CDevice>> m_mapDevices;
 };

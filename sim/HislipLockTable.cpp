@@ -34,10 +34,12 @@ CHislipLockTable::EResult CHislipLockTable::Acquire(const std::string& strDevice
     const bool bExclusive = strKey.empty();
     const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(uTimeoutMs);
     std::unique_lock<std::mutex> guard(m_mtx);
-    SState& state = m_mapStates[strDevice];
-    if (bExclusive ? state.uExclusive == uOwner : state.setShared.count(uOwner) > 0)
+    // Looked up afresh after every wait: a release meanwhile may have removed the entry.
+    auto stateNow = [&]() -> SState& { return m_mapStates[strDevice]; };
+    if (bExclusive ? stateNow().uExclusive == uOwner : stateNow().setShared.count(uOwner) > 0)
         return EResult::Redundant;
     auto grantable = [&] {
+        const SState& state = stateNow();
         if (bExclusive) {
             // A holder of the shared lock may upgrade; other shared holders block it.
             const bool bSharedOk = state.setShared.empty()
@@ -48,12 +50,15 @@ CHislipLockTable::EResult CHislipLockTable::Acquire(const std::string& strDevice
         return bExclusiveOk && (state.setShared.empty() || state.strSharedKey == strKey);
     };
     while (!grantable()) {
-        if (bCancel || std::chrono::steady_clock::now() >= tEnd)
+        if (bCancel || std::chrono::steady_clock::now() >= tEnd) {
+            PruneLocked(strDevice);
             return EResult::TimedOut;
+        }
         // Wake now and then to notice a session that is closing.
         const auto tWake = std::min(tEnd, std::chrono::steady_clock::now() + std::chrono::milliseconds(200));
         m_cv.wait_until(guard, tWake);
     }
+    SState& state = stateNow();
     if (bExclusive) {
         state.uExclusive = uOwner;
     } else {
@@ -80,6 +85,7 @@ CHislipLockTable::ERelease CHislipLockTable::Release(const std::string& strDevic
             state.strSharedKey.clear();
         eResult = ERelease::Shared;
     }
+    PruneLocked(strDevice);
     m_cv.notify_all();
     return eResult;
 }
@@ -95,7 +101,17 @@ void CHislipLockTable::ReleaseAll(const std::string& strDevice, uint64_t uOwner)
     it->second.setShared.erase(uOwner);
     if (it->second.setShared.empty())
         it->second.strSharedKey.clear();
+    PruneLocked(strDevice);
     m_cv.notify_all();
+}
+
+void CHislipLockTable::PruneLocked(const std::string& strDevice)
+{
+    // An entry nobody holds goes, so that sessions naming ever new devices
+    // cannot grow the table.
+    auto it = m_mapStates.find(strDevice);
+    if (it != m_mapStates.end() && it->second.uExclusive == 0 && it->second.setShared.empty())
+        m_mapStates.erase(it);
 }
 
 bool CHislipLockTable::ExclusiveGranted(const std::string& strDevice) const

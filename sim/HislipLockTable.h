@@ -36,6 +36,7 @@ private:
         std::set<uint64_t> setShared;
     };
     bool MayProceedLocked(const std::string& strDevice, uint64_t uOwner) const;
+    void PruneLocked(const std::string& strDevice);
 
     mutable std::mutex m_mtx;
     mutable std::condition_variable m_cv;

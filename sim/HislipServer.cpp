@@ -82,6 +82,28 @@ void CHislipServer::RemoveSession(uint16_t uSessionId)
     m_mapSessions.erase(uSessionId);
 }
 
+bool CHislipServer::EvictSilentSession()
+{
+    // Only a full table makes room: a silent session is fine while there is space.
+    std::shared_ptr<CHislipSession> pVictim;
+    int64_t nLongest = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_mtx);
+        if (m_mapSessions.size() < kMaxSessions)
+            return false;
+        for (const auto& entry : m_mapSessions) {
+            const int64_t nSilent = entry.second->SilentMs();
+            if (nSilent >= CListener::IdleEvictionMs() && nSilent > nLongest) {
+                nLongest = nSilent;
+                pVictim = entry.second;
+            }
+        }
+    }
+    if (pVictim)
+        pVictim->Shutdown();
+    return pVictim != nullptr;
+}
+
 void CHislipServer::HandleConnection(int nFd)
 {
     uint8_t raw[kHislipHeaderSize];
@@ -108,6 +130,17 @@ void CHislipServer::HandleConnection(int nFd)
         if (strDevice.empty())
             strDevice = "hislip0";
         std::shared_ptr<CHislipSession> pSession;
+        if (EvictSilentSession()) {
+            // The evicted session leaves the table as its thread ends.
+            for (int nWait = 0; nWait < 100; ++nWait) {
+                {
+                    std::lock_guard<std::mutex> guard(m_mtx);
+                    if (m_mapSessions.size() < kMaxSessions)
+                        break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
         {
             std::lock_guard<std::mutex> guard(m_mtx);
             if (m_mapSessions.size() >= kMaxSessions) {

@@ -43,6 +43,7 @@ private:
     void HandleConnection(int nFd);
     std::shared_ptr<CHislipSession> FindSession(uint16_t uSessionId);
     void RemoveSession(uint16_t uSessionId);
+    bool EvictSilentSession();
 
     std::shared_ptr<CDeviceRegistry> m_pRegistry;
     CHislipLockTable m_locks;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #include <sys/socket.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include "Device.h"
+#include "Listener.h"
 #include "DeviceRegistry.h"
 #include "SocketUtil.h"
 #include "hislip_codec.h"
@@ -119,6 +121,15 @@ CHislipSession::~CHislipSession()
     if (m_nAsyncFd >= 0)
         ::close(m_nAsyncFd);
     m_nSyncFd = m_nAsyncFd = -1;
+}
+
+int64_t CHislipSession::SilentMs() const
+{
+    std::lock_guard<std::mutex> guard(m_fdMtx);
+    if (m_nSyncFd < 0 || m_bClosing)
+        return 0;
+    const int64_t nSync = CListener::SilentMs(m_nSyncFd);
+    return m_nAsyncFd >= 0 ? std::min(nSync, CListener::SilentMs(m_nAsyncFd)) : nSync;
 }
 
 void CHislipSession::Shutdown()
@@ -526,10 +537,16 @@ void CHislipSession::RunSync()
         if (auto pSelf = pWeak.lock())
             pSelf->SendAsync(HISLIP_ASYNC_SERVICE_REQUEST, uStb, 0);
     });
-    m_senderThread = std::thread([this] { SenderLoop(); });
+    bool bRunning = true;
+    try {
+        m_senderThread = std::thread([this] { SenderLoop(); });
+    } catch (const std::system_error&) {
+        // Out of threads: this client is turned away, the others are served on.
+        bRunning = false;
+    }
 
     CReader reader(m_nSyncFd);
-    for (;;) {
+    while (bRunning) {
         hislip_header hdr;
         bool bBadPrologue = false;
         if (!reader.ReadHeader(hdr, bBadPrologue)) {

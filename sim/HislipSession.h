@@ -43,6 +43,8 @@ public:
     void RunAsync();
     // Wakes every thread of the session; safe from any thread, any number of times.
     void Shutdown();
+    // How long both channels have been silent (see CListener::SilentMs).
+    int64_t SilentMs() const;
 
     // Writes one whole message (header and payload) to nFd; false when the peer is gone.
     static bool SendFrame(int nFd, uint8_t uType, uint8_t uControl, uint32_t uParam, const char* pData,
@@ -81,7 +83,7 @@ private:
     const std::string m_strDevice;
     std::shared_ptr<CDevice> m_pDevice;
 
-    std::mutex m_fdMtx; // guards the descriptors against Shutdown() from another thread
+    mutable std::mutex m_fdMtx; // guards the descriptors against Shutdown() from another thread
     int m_nSyncFd;
     int m_nAsyncFd = -1;
     std::atomic<bool> m_bClosing{false};

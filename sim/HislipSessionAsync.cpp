@@ -1,6 +1,7 @@
 // The asynchronous channel of a HiSLIP session: status, clear, locks, remote/local.
 #include "HislipSession.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -36,8 +37,9 @@ bool CHislipSession::HandleAsyncMessage(const hislip_header& hdr, const std::str
         // The limit counts the header; a client allowing less than a header
         // plus one byte still gets one byte per message.
         uint64_t uPayload = uClientMax > kHislipHeaderSize ? uClientMax - kHislipHeaderSize : 1;
-        if (uPayload > (64u << 20))
-            uPayload = 64u << 20;
+        // Answers are cut to our own limit however much the client allows,
+        // so that a session that never reads holds at most one such piece.
+        uPayload = std::min<uint64_t>(uPayload, kMaxMessageSize - kHislipHeaderSize);
         m_uClientMaxPayload = uPayload;
         uint8_t raw[8];
         hislip_put_u64(kMaxMessageSize, raw);

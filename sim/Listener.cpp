@@ -2,13 +2,28 @@
 
 #include "SocketUtil.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <system_error>
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 // How often the accept thread looks at the stop flag and reaps finished connections.
 constexpr int kPollMs = 200;
+// How long the accept thread rests when the process is out of descriptors or
+// memory, so that it never spins on a socket it cannot accept.
+constexpr int kOutOfResourcesPauseMs = 50;
+// How long a new client waits in accept for an evicted connection to end.
+constexpr int kEvictionWaitMs = 1000;
 }
+
+std::atomic<int> CListener::s_nIdleEvictionMs{30000};
 
 CListener::~CListener()
 {
@@ -23,6 +38,7 @@ bool CListener::Start(const std::string& strAddress, uint16_t uPort, Handler han
         return false;
     m_handler = std::move(handler);
     m_nMaxConnections = nMaxConnections;
+    m_nSpareFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     m_bStop = false;
     m_thrAccept = std::thread(&CListener::AcceptLoop, this);
     return true;
@@ -38,6 +54,9 @@ void CListener::Stop(const std::function<void()>& fnWake)
     if (m_nListenFd >= 0)
         ::close(m_nListenFd);
     m_nListenFd = -1;
+    if (m_nSpareFd >= 0)
+        ::close(m_nSpareFd);
+    m_nSpareFd = -1;
     if (fnWake)
         fnWake();
     {
@@ -80,26 +99,108 @@ void CListener::Reap(bool bAll)
     }
 }
 
+int64_t CListener::SilentMs(int nFd)
+{
+    tcp_info info{};
+    socklen_t nLen = sizeof info;
+    if (::getsockopt(nFd, IPPROTO_TCP, TCP_INFO, &info, &nLen) != 0)
+        return 0;
+    // A peer that stopped reading closes its window, so nothing is sent
+    // either: a stalled connection counts as silent like an idle one.
+    return std::min<int64_t>(info.tcpi_last_data_recv, info.tcpi_last_data_sent);
+}
+
+bool CListener::MakeRoomLocked()
+{
+    SConnection* pVictim = nullptr;
+    int64_t nLongest = 0;
+    for (auto& pConn : m_lstConnections) {
+        if (pConn->bDone || pConn->nFd < 0)
+            continue;
+        const int64_t nSilent = SilentMs(pConn->nFd);
+        if (nSilent >= s_nIdleEvictionMs && nSilent > nLongest) {
+            nLongest = nSilent;
+            pVictim = pConn.get();
+        }
+    }
+    if (!pVictim)
+        return false;
+    // The handler sees end of input and finishes; the slot frees once it has.
+    ::shutdown(pVictim->nFd, SHUT_RDWR);
+    pVictim->nFd = -1;
+    return true;
+}
+
+void CListener::RefuseWhileOutOfDescriptors()
+{
+    // The pending client would stay in the backlog and keep the socket
+    // readable; with a spare descriptor it is accepted and closed at once.
+    if (m_nSpareFd >= 0 && (errno == EMFILE || errno == ENFILE)) {
+        ::close(m_nSpareFd);
+        const int nFd = ::accept4(m_nListenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (nFd >= 0)
+            ::close(nFd);
+        m_nSpareFd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(kOutOfResourcesPauseMs));
+}
+
+bool CListener::WaitForSlot()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        if (m_lstConnections.size() < m_nMaxConnections)
+            return true;
+        if (!MakeRoomLocked())
+            return false;
+    }
+    // The slot frees when the evicted connection's handler has ended.
+    const auto tGiveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEvictionWaitMs);
+    while (std::chrono::steady_clock::now() < tGiveUp && !m_bStop) {
+        Reap(false);
+        {
+            std::lock_guard<std::mutex> lock(m_mtx);
+            if (m_lstConnections.size() < m_nMaxConnections)
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 void CListener::AcceptLoop()
 {
     while (!m_bStop) {
+        errno = 0;
         const int nFd = SimSocket::Accept(m_nListenFd, kPollMs);
+        const int nError = errno;
         Reap(false);
-        if (nFd < 0)
+        if (nFd < 0) {
+            if (nError == EMFILE || nError == ENFILE || nError == ENOBUFS || nError == ENOMEM) {
+                errno = nError;
+                RefuseWhileOutOfDescriptors();
+            }
             continue;
-        std::lock_guard<std::mutex> lock(m_mtx);
-        if (m_lstConnections.size() >= m_nMaxConnections) {
+        }
+        if (!WaitForSlot()) {
             ::close(nFd);
             continue;
         }
+        std::lock_guard<std::mutex> lock(m_mtx);
         SimSocket::SetNoDelay(nFd);
         auto pConn = std::make_unique<SConnection>();
         SConnection* pRaw = pConn.get();
         pRaw->nFd = nFd;
-        pRaw->thread = std::thread([this, pRaw, nFd] {
-            m_handler(nFd);
-            pRaw->bDone = true;
-        });
+        try {
+            pRaw->thread = std::thread([this, pRaw, nFd] {
+                m_handler(nFd);
+                pRaw->bDone = true;
+            });
+        } catch (const std::system_error&) {
+            // Out of threads (a task limit) or memory: refuse this client, keep serving.
+            ::close(nFd);
+            continue;
+        }
         m_lstConnections.push_back(std::move(pConn));
     }
 }

@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <limits>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -13,10 +12,23 @@
 // One listening TCP socket and its accept thread for a server of the
 // simulator. Every accepted connection is served by the handler on a thread of
 // its own; the handler owns the descriptor (closes it, or hands it on).
+//
+// The listener bounds what clients can take: at most nMaxConnections at once,
+// a connection whose thread cannot be created is refused rather than ending
+// the process, and when every slot is taken the connection that has been
+// silent longest (both ways, at least IdleEvictionMs()) is closed to make room.
 class CListener
 {
 public:
     using Handler = std::function<void(int nFd)>;
+
+    static constexpr size_t kDefaultMaxConnections = 128;
+    // Idle time after which a connection may give its slot to a new client;
+    // below it the new client is refused instead. Shared by every listener.
+    static void SetIdleEvictionMs(int nMs) { s_nIdleEvictionMs = nMs; }
+    static int IdleEvictionMs() { return s_nIdleEvictionMs; }
+    // Milliseconds since data last went either way on a connected socket.
+    static int64_t SilentMs(int nFd);
 
     CListener() = default;
     ~CListener();
@@ -27,7 +39,7 @@ public:
     // beyond nMaxConnections are refused, so that clients cannot exhaust the
     // process's threads.
     bool Start(const std::string& strAddress, uint16_t uPort, Handler handler, std::string& strError,
-               size_t nMaxConnections = std::numeric_limits<size_t>::max());
+               size_t nMaxConnections = kDefaultMaxConnections);
     // Stops accepting, runs fnWake (for waits that no socket ends), shuts down
     // the socket of every handler still running (which ends its blocking
     // receive) and joins every connection thread.
@@ -48,10 +60,16 @@ private:
 
     void AcceptLoop();
     void Reap(bool bAll);
+    bool MakeRoomLocked();
+    bool WaitForSlot();
+    void RefuseWhileOutOfDescriptors();
+
+    static std::atomic<int> s_nIdleEvictionMs;
 
     Handler m_handler;
     size_t m_nMaxConnections = 0;
     int m_nListenFd = -1;
+    int m_nSpareFd = -1; // given up for a moment to accept and close when descriptors run out
     uint16_t m_uPort = 0;
     std::atomic<bool> m_bStop{false};
     std::thread m_thrAccept;

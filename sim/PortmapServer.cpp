@@ -20,6 +20,19 @@ namespace {
 constexpr int kPollMs = 200;
 constexpr size_t kMaxDatagram = 9000;
 
+// Mappings that SET may add besides ours, so that the table stays small.
+constexpr size_t kMaxForeignMappings = 64;
+
+// As rpcbind does for callers it cannot identify otherwise: only a process
+// allowed to bind a reserved port on this host may change the mappings.
+bool MayChangeMappings(const sockaddr_storage& peer)
+{
+    if (peer.ss_family != AF_INET)
+        return false;
+    const auto& in = reinterpret_cast<const sockaddr_in&>(peer);
+    return (ntohl(in.sin_addr.s_addr) >> 24) == 127 && ntohs(in.sin_port) < 1024;
+}
+
 bool SameKey(const pmap_mapping& a, const pmap_mapping& b)
 {
     return a.prog == b.prog && a.vers == b.vers && a.prot == b.prot;
@@ -114,6 +127,7 @@ bool CPortmapServer::Start(const std::string& strBindAddress, uint16_t uPort, st
             m_lstMappings.push_back({pmap_prog, pmap_vers, pmap_ipproto_tcp, m_uPort});
             if (m_nUdpFd >= 0)
                 m_lstMappings.push_back({pmap_prog, pmap_vers, pmap_ipproto_udp, m_uPort});
+            m_nOwnMappings = m_lstMappings.size();
         }
         if (m_nUdpFd >= 0) {
             BindBroadcast(strBindAddress, m_uPort);
@@ -155,7 +169,7 @@ void CPortmapServer::Stop()
     StopListening();
 }
 
-xdr_bytes CPortmapServer::Answer(const rpc_call_info& call, xdr_reader& args)
+xdr_bytes CPortmapServer::Answer(const rpc_call_info& call, xdr_reader& args, const sockaddr_storage& peer)
 {
     if (call.h.prog != pmap_prog)
         return rpc_encode_reply_error(call.h.xid, rpc_prog_unavail);
@@ -173,14 +187,17 @@ xdr_bytes CPortmapServer::Answer(const rpc_call_info& call, xdr_reader& args)
         if (!pmap_decode_mapping(args, &m))
             return rpc_encode_reply_error(call.h.xid, rpc_garbage_args);
         std::lock_guard<std::mutex> lock(m_mtx);
-        if (call.h.proc == pmap_getport) {
+        if (call.h.proc != pmap_getport && !MayChangeMappings(peer)) {
+            // Another local program must not redirect our clients to itself.
+            w.put_bool(false);
+        } else if (call.h.proc == pmap_getport) {
             uint32_t uPort = 0;
             for (const auto& e : m_lstMappings)
                 if (SameKey(e, m))
                     uPort = e.port;
             w.put_u32(uPort);
         } else if (call.h.proc == pmap_set) {
-            bool bTaken = false;
+            bool bTaken = m_lstMappings.size() >= m_nOwnMappings + kMaxForeignMappings;
             for (const auto& e : m_lstMappings)
                 bTaken = bTaken || SameKey(e, m);
             if (!bTaken)
@@ -189,10 +206,11 @@ xdr_bytes CPortmapServer::Answer(const rpc_call_info& call, xdr_reader& args)
         } else {
             // UNSET ignores prot and port: every protocol of prog/vers goes.
             const size_t nBefore = m_lstMappings.size();
-            m_lstMappings.erase(std::remove_if(m_lstMappings.begin(), m_lstMappings.end(),
+            // Our own mappings come first and stay, whoever asks.
+            m_lstMappings.erase(std::remove_if(m_lstMappings.begin() + static_cast<long>(m_nOwnMappings),
+                                               m_lstMappings.end(),
                                                [&](const pmap_mapping& e) {
-                                                   return e.prog == m.prog && e.vers == m.vers
-                                                          && e.prog != pmap_prog;
+                                                   return e.prog == m.prog && e.vers == m.vers;
                                                }),
                                 m_lstMappings.end());
             w.put_bool(m_lstMappings.size() != nBefore);
@@ -217,8 +235,11 @@ xdr_bytes CPortmapServer::Answer(const rpc_call_info& call, xdr_reader& args)
 CRpcTcpServer::EAction CPortmapServer::OnCall(SConnection& conn, const rpc_call_info& call, xdr_reader& args,
                                               xdr_bytes& baReply)
 {
-    (void)conn;
-    baReply = Answer(call, args);
+    sockaddr_storage peer{};
+    socklen_t nPeerLen = sizeof peer;
+    if (::getpeername(conn.nFd, reinterpret_cast<sockaddr*>(&peer), &nPeerLen) != 0)
+        peer.ss_family = AF_UNSPEC;
+    baReply = Answer(call, args, peer);
     return EAction::Reply;
 }
 
@@ -242,7 +263,7 @@ void CPortmapServer::UdpLoop()
         const rpc_decode_status eStatus = rpc_decode_call(baCall, &call);
         if (eStatus == rpc_ok) {
             xdr_reader args(baCall.data() + call.args_offset, baCall.size() - call.args_offset);
-            baReply = Answer(call, args);
+            baReply = Answer(call, args, peer);
         } else if (eStatus == rpc_denied) {
             baReply = rpc_encode_reply_rpc_mismatch(call.h.xid);
         } else {

@@ -10,6 +10,8 @@
 #include "vxi11_proto.h"
 #include "RpcTcpServer.h"
 
+struct sockaddr_storage;
+
 // A portmapper (program 100000) on TCP and UDP, enough for VXI-11 clients
 // and rpcinfo: v2 NULL, SET, UNSET, GETPORT and DUMP; rpcbind v3/v4 calls get
 // PROG_MISMATCH 2..2 so libtirpc falls back to v2. When the port is taken by
@@ -31,8 +33,9 @@ public:
     // True when the mappings went to a running rpcbind rather than our own listener.
     bool RegisteredWithRpcbind() const { return m_bRegistered; }
 
-    // The v2 procedures, for one datagram or record; used by both transports.
-    velq::xdr_bytes Answer(const velq::rpc_call_info& call, velq::xdr_reader& args);
+    // The v2 procedures, for one datagram or record from peer; used by both
+    // transports. SET and UNSET are refused unless the peer is privileged.
+    velq::xdr_bytes Answer(const velq::rpc_call_info& call, velq::xdr_reader& args, const sockaddr_storage& peer);
 
 private:
     EAction OnCall(SConnection& conn, const velq::rpc_call_info& call, velq::xdr_reader& args,
@@ -43,7 +46,8 @@ private:
     bool RegisterWithRpcbind(bool bSet, std::string& strError);
 
     std::mutex m_mtx;
-    std::vector<velq::pmap_mapping> m_lstMappings;
+    std::vector<velq::pmap_mapping> m_lstMappings; // ours first, then what SET added
+    size_t m_nOwnMappings = 0;
     std::vector<velq::pmap_mapping> m_lstForeign; // what we registered elsewhere
     uint16_t m_uPort = 0;
     int m_nUdpFd = -1;

@@ -2,6 +2,7 @@
 
 #include "InstrumentState.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <map>
@@ -41,7 +42,7 @@ const SErrorText kErrorTexts[] = {
     {-200, "Execution error"}, {-203, "Command protected"}, {-210, "Trigger error"},
     {-211, "Trigger ignored"}, {-213, "Init ignored"}, {-220, "Parameter error"},
     {-221, "Settings conflict"}, {-222, "Data out of range"}, {-223, "Too much data"},
-    {-224, "Illegal parameter value"}, {-230, "Data corrupt or stale"}, {-240, "Hardware error"},
+    {-224, "Illegal parameter value"}, {-225, "Out of memory"}, {-230, "Data corrupt or stale"}, {-240, "Hardware error"},
     {-241, "Hardware missing"}, {-250, "Mass storage error"}, {-254, "Media full"},
     {-256, "File name not found"}, {-257, "File name error"},
     {-300, "Device-specific error"}, {-310, "System error"}, {-321, "Out of memory"},
@@ -83,6 +84,8 @@ double SuffixMultiplier(const std::string& strPrefix, const std::string& strUnit
 }
 
 } // namespace
+
+const uint64_t CScpiEngine::kMaxStoredAnswer = CInstrumentState::kMassMemoryCapacity + 64;
 
 void CScpiEngine::SContext::Answer(std::string strText)
 {
@@ -214,6 +217,7 @@ void CScpiEngine::Execute(const std::string& strMessage, SResult& result)
     bool bIndefiniteSent = false;
     SScpiUnit unit;
     int nError = 0;
+    uint64_t uStored = 0;
     for (;;) {
         const CScpiParser::EResult eResult = parser.Next(unit, nError);
         if (eResult == CScpiParser::EResult::End)
@@ -242,6 +246,17 @@ void CScpiEngine::Execute(const std::string& strMessage, SResult& result)
 
         SContext ctx{unit, {}, false, false};
         pCmd->fnHandler(*this, ctx);
+        // Generated runs cost nothing until read; stored bytes are bounded so
+        // that one short message cannot make the answer grow without end.
+        uint64_t uUnitStored = 0;
+        for (const CDevice::SSegment& seg : ctx.lstResponse)
+            uUnitStored += seg.strBytes.size();
+        if (uUnitStored > kMaxStoredAnswer - std::min(uStored, kMaxStoredAnswer)) {
+            ctx.lstResponse.clear();
+            PushError(-225);
+        } else {
+            uStored += uUnitStored;
+        }
         if (!ctx.lstResponse.empty()) {
             if (result.bHasResponse)
                 result.lstSegments.push_back({CDevice::SSegment::EKind::Literal, ";", 1});

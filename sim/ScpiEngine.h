@@ -30,6 +30,9 @@ public:
 
     static const size_t kErrorQueueCapacity = 20;
     static const uint64_t kMaxTestLength = 999999999ull;
+    // Bytes one program message's answer may hold in memory: enough for the
+    // whole mass memory in one file.
+    static const uint64_t kMaxStoredAnswer;
 
     CScpiEngine(CScpiHost& host, std::shared_ptr<CInstrumentState> pState);
 

@@ -5,6 +5,7 @@
 #include "SocketUtil.h"
 
 #include <chrono>
+#include <system_error>
 
 #include <sys/socket.h>
 
@@ -13,7 +14,6 @@ const int kPollMs = 200;
 const size_t kChunk = 64 * 1024;
 // Answers go out in pieces this large: every piece costs a lock, a copy and a send.
 const size_t kAnswerPiece = 1024 * 1024;
-const size_t kMaxConnections = 128;
 }
 
 CSocketServer::CSocketServer(std::shared_ptr<CDeviceRegistry> pRegistry) : m_pRegistry(std::move(pRegistry)) {}
@@ -27,8 +27,7 @@ bool CSocketServer::Start(const std::string& strBindAddress, uint16_t uPort, std
 {
     m_strAddress = strBindAddress;
     m_bStopping = false;
-    // Two threads per client: refuse more rather than exhaust the process.
-    return m_listener.Start(strBindAddress, uPort, [this](int nFd) { Serve(nFd); }, strError, kMaxConnections);
+    return m_listener.Start(strBindAddress, uPort, [this](int nFd) { Serve(nFd); }, strError);
 }
 
 std::string CSocketServer::AnnounceLine() const
@@ -58,9 +57,14 @@ void CSocketServer::Serve(int nFd)
         std::lock_guard<std::mutex> lock(m_mtx);
         m_setDevices.insert(conn.pDevice);
     }
-    std::thread thrWriter(&CSocketServer::WriterLoop, this, &conn);
-    ReaderLoop(&conn);
-    thrWriter.join();
+    try {
+        std::thread thrWriter(&CSocketServer::WriterLoop, this, &conn);
+        ReaderLoop(&conn);
+        thrWriter.join();
+    } catch (const std::system_error&) {
+        // No thread for the answers: this client is refused, the process serves on.
+        conn.pDevice->Close();
+    }
     {
         std::lock_guard<std::mutex> lock(m_mtx);
         m_setDevices.erase(conn.pDevice);

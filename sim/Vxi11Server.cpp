@@ -59,8 +59,10 @@ void CVxi11Server::OnStopping()
     // Readers blocked in a device would otherwise hold Stop() up until
     // their io_timeout.
     std::lock_guard<std::mutex> lock(m_mtx);
-    for (const auto& p : m_setDevices)
-        p->Wake();
+    for (const auto& conn : m_mapLinks) {
+        for (const auto& link : conn.second)
+            link.second.pDevice->Wake();
+    }
 }
 
 std::string CVxi11Server::AnnounceLine() const
@@ -117,6 +119,22 @@ void CVxi11Server::OnDisconnect(SConnection& conn)
     }
     for (auto& kv : mapLinks)
         ReleaseLink(kv.second);
+    std::lock_guard<std::mutex> lock(m_mtx);
+    for (auto& kv : mapLinks)
+        ForgetIfUnlinkedLocked(kv.second.pDevice.get());
+}
+
+void CVxi11Server::ForgetIfUnlinkedLocked(const CDevice* pDevice)
+{
+    // Parked answers are keyed by address: a device freed with its last link
+    // must not leave them for a new device at the same address.
+    for (const auto& conn : m_mapLinks) {
+        for (const auto& link : conn.second) {
+            if (link.second.pDevice.get() == pDevice)
+                return;
+        }
+    }
+    m_mapPending.erase(const_cast<CDevice*>(pDevice));
 }
 
 // Operations on a device locked by another link fail at once with error 11
@@ -166,7 +184,6 @@ xdr_bytes CVxi11Server::CreateLink(SConnection& conn, xdr_reader& args, bool& bG
         // Link ids stay positive; wrapping takes 2^31 links, far more than a
         // simulator run ever sees.
         m_nNextLid = m_nNextLid == 0x7FFFFFFF ? 1 : m_nNextLid + 1;
-        m_setDevices.insert(link.pDevice);
     }
     link.uOwner = (conn.uId << 32) | static_cast<uint32_t>(resp.lid);
     if (parms.lock_device && !link.pDevice->AcquireLock(link.uOwner, WireTimeout(parms.lock_timeout))) {
@@ -400,8 +417,11 @@ bool CVxi11Server::ProcUnlockOrDestroy(SCall& call)
         nError = pLink->pDevice->ReleaseLock(pLink->uOwner) ? vxi11_err_none : vxi11_err_no_lock;
     } else if (pLink) {
         ReleaseLink(*pLink);
+        // Freed (when this was its last link) only after the lock is let go.
+        const std::shared_ptr<CDevice> pDevice = pLink->pDevice;
         std::lock_guard<std::mutex> lock(m_mtx);
         m_mapLinks[call.conn.uId].erase(nLid);
+        ForgetIfUnlinkedLocked(pDevice.get());
         nError = vxi11_err_none;
     }
     call.baResults = vxi11_encode_error(nError);

@@ -90,6 +90,7 @@ private:
     SLink* FindLink(SConnection& conn, int32_t nLid);
     void ReleaseLink(SLink& link);
     void DropPending(CDevice* pDevice);
+    void ForgetIfUnlinkedLocked(const CDevice* pDevice);
     bool TakePending(CDevice* pDevice, size_t nMax, std::string& strData, bool& bEnd);
     void Park(CDevice* pDevice, const std::string& strData, bool bEnd);
 
@@ -97,7 +98,6 @@ private:
     std::mutex m_mtx;
     std::map<uint64_t, std::map<int32_t, SLink>> m_mapLinks; // by connection id
     std::map<CDevice*, SPending> m_mapPending;
-    std::set<std::shared_ptr<CDevice>> m_setDevices;
     int32_t m_nNextLid = 1;
     std::string m_strAddress = "127.0.0.1";
 };

@@ -12,6 +12,7 @@
 
 #include "DeviceRegistry.h"
 #include "InstrumentState.h"
+#include "Listener.h"
 #include "SerialServer.h"
 #include "SocketServer.h"
 #include "HislipServer.h"
@@ -36,6 +37,7 @@ struct SSettings
     int nPortmapperPort = 111;
     std::string strMdnsInstance; // empty: no announcements
     bool bSerial = false;
+    int nEvictIdleMs = CListener::IdleEvictionMs();
 };
 
 struct SOption
@@ -72,6 +74,14 @@ const std::vector<SOption>& Options()
          [](SSettings& s, const std::string& v) { s.strBind = v; return !v.empty(); }},
         {"--mdns", "NAME", "announce the servers by multicast DNS as instance NAME",
          [](SSettings& s, const std::string& v) { s.strMdnsInstance = v; return !v.empty() && v.size() <= 63; }},
+        {"--evict-idle-ms", "N", "when a server is full, a connection silent for N ms (default 30000)\n"
+         "                         is closed to make room for a new client",
+         [](SSettings& s, const std::string& v) {
+             char* pEnd = nullptr;
+             const long nValue = std::strtol(v.c_str(), &pEnd, 10);
+             s.nEvictIdleMs = static_cast<int>(nValue);
+             return !v.empty() && *pEnd == '\0' && nValue >= 0 && nValue <= 24L * 3600 * 1000;
+         }},
         {"--log", "FILE", "write the wire log to FILE (see below)",
          [](SSettings& s, const std::string& v) { s.strLogPath = v; return !v.empty(); }},
         {"--serial", nullptr, "also serve a serial instrument on a pseudo-terminal",
@@ -166,6 +176,7 @@ int main(int argc, char** argv)
         }
     }
 
+    CListener::SetIdleEvictionMs(settings.nEvictIdleMs);
     std::signal(SIGPIPE, SIG_IGN);
     // Block the stop signals in every thread; the main thread takes them with sigwait.
     sigset_t setStop;

@@ -3,6 +3,7 @@
 // synchronized-mode rules, and the lock table on its own.
 #include "hislip_codec.h"
 #include "HislipServer.h"
+#include "Listener.h"
 
 #include "DeviceRegistry.h"
 #include "InstrumentState.h"
@@ -430,8 +431,15 @@ void CHislipServerTest::SessionLimit()
     const SFrame refused = initialize();
     QCOMPARE(refused.nType, int(HISLIP_FATAL_ERROR));
     QCOMPARE(refused.uControl, uint8_t(HISLIP_FATAL_MAX_CLIENTS));
-    // A client going away frees its place.
-    lstConns.erase(lstConns.begin());
+    // A session silent for longer than the eviction time gives way to a new client.
+    const int nSavedMs = CListener::IdleEvictionMs();
+    CListener::SetIdleEvictionMs(300);
+    QTest::qWait(500);
+    const int nAfterSilence = initialize().nType;
+    CListener::SetIdleEvictionMs(nSavedMs);
+    QCOMPARE(nAfterSilence, int(HISLIP_INITIALIZE_RESPONSE));
+    // A client going away frees its place (the first, silent longest, was evicted).
+    lstConns.erase(lstConns.begin() + 1);
     int nType = -1;
     for (int nTry = 0; nTry < 100 && nType != HISLIP_INITIALIZE_RESPONSE; ++nTry) {
         if (nTry > 0)

@@ -440,6 +440,26 @@ void TestScpiEngine::inputAndOutputStayBounded()
     for (int i = 0; i < 100; ++i)
         QCOMPARE(TakeResponse(dev), QByteArray("1\n"));
     QVERIFY(!dev.OutputBacklogged());
+
+    // One short message asking for the same stored file again and again: the
+    // answer stops before it holds more than the mass memory, and says so.
+    dev.Clear();
+    const uint64_t uFile = 64ull * 1024 * 1024;
+    QVERIFY(m_pState->StoreFile("f", std::string(uFile, 'x')));
+    Send(dev, "MMEM:DATA? 'f';DATA? 'f';DATA? 'f';DATA? 'f';DATA? 'f';DATA? 'f'");
+    uint64_t uAnswer = 0;
+    for (;;) {
+        const CDevice::SReadResult r = dev.Read(8 * 1024 * 1024, kWait);
+        QCOMPARE(r.eStatus, CDevice::EReadStatus::Data);
+        uAnswer += r.strData.size();
+        if (r.bEnd)
+            break;
+    }
+    const uint64_t uBlock = std::string("#8").size() + 8 + uFile;
+    QCOMPARE(uAnswer, 4 * uBlock + 3 + 1);
+    QCOMPARE(FirstErrorCode(dev), -225);
+    QCOMPARE(FirstErrorCode(dev), -225);
+    QCOMPARE(FirstErrorCode(dev), 0);
 }
 
 QTEST_GUILESS_MAIN(TestScpiEngine)

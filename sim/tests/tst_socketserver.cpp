@@ -1,12 +1,14 @@
 // The raw SCPI socket server end to end, started in-process on an ephemeral port.
 #include "DeviceRegistry.h"
 #include "InstrumentState.h"
+#include "Listener.h"
 #include "SocketServer.h"
 #include "WireLog.h"
 
 #include <QtTest>
 
 #include <memory>
+#include <vector>
 #include <string>
 
 #include <arpa/inet.h>
@@ -117,6 +119,8 @@ private slots:
     void delayHoldsTheAnswerBack();
     void hangupSendsTextThenCloses();
     void halfClosedPeerStillGetsAnswers();
+    void silentClientsMakeRoomWhenFull_data();
+    void silentClientsMakeRoomWhenFull();
 };
 
 void TestSocketServer::init()
@@ -281,6 +285,40 @@ void TestSocketServer::halfClosedPeerStillGetsAnswers()
     QVERIFY(client.PeerClosed());
     // The unterminated tail is still logged.
     QCOMPARE(LogLines().value(1), QByteArray("MMEM:NAME 'x'"));
+}
+
+void TestSocketServer::silentClientsMakeRoomWhenFull_data()
+{
+    QTest::addColumn<QByteArray>("baFirst"); // what every occupying client sends, then never reads
+
+    QTest::newRow("idle after one query") << QByteArray("*OPC?\n");
+    QTest::newRow("asked for a large answer") << QByteArray("TEST:TEXT? 100000000\n");
+    QTest::newRow("half a message") << QByteArray("*ID");
+}
+
+void TestSocketServer::silentClientsMakeRoomWhenFull()
+{
+    QFETCH(QByteArray, baFirst);
+    const int nSavedMs = CListener::IdleEvictionMs();
+    CListener::SetIdleEvictionMs(300);
+    std::vector<std::unique_ptr<CClient>> lstOccupants;
+    for (size_t i = 0; i < CListener::kDefaultMaxConnections; ++i) {
+        lstOccupants.push_back(std::make_unique<CClient>(m_uPort));
+        QVERIFY(lstOccupants.back()->IsConnected());
+        QVERIFY(lstOccupants.back()->Send(baFirst));
+    }
+    // Accepted by the server, then silent for longer than the eviction time.
+    QTest::qWait(800);
+
+    // A new client is served, maybe after one refusal while a slot frees.
+    QByteArray baAnswer;
+    for (int nTry = 0; nTry < 3 && baAnswer.isEmpty(); ++nTry) {
+        CClient client(m_uPort);
+        QVERIFY(client.Send("*IDN?\n"));
+        baAnswer = client.ReceiveLine();
+    }
+    CListener::SetIdleEvictionMs(nSavedMs);
+    QVERIFY2(baAnswer.contains(','), baAnswer.constData());
 }
 
 QTEST_GUILESS_MAIN(TestSocketServer)

@@ -37,10 +37,13 @@ struct SReply
 class CRawRpc
 {
 public:
-    CRawRpc(uint16_t uPort, bool bUdp)
+    // bReserved: from a port below 1024, which only a privileged process may bind.
+    CRawRpc(uint16_t uPort, bool bUdp, bool bReserved = false)
         : m_bUdp(bUdp)
     {
         m_nFd = ::socket(AF_INET, (bUdp ? SOCK_DGRAM : SOCK_STREAM) | SOCK_CLOEXEC, 0);
+        if (bReserved && !BindReserved())
+            return;
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(uPort);
@@ -55,6 +58,19 @@ public:
         m_nFd = -1;
     }
     bool Connected() const { return m_bConnected; }
+
+    bool BindReserved()
+    {
+        for (uint16_t uLocal = 1023; uLocal >= 600; --uLocal) {
+            sockaddr_in local{};
+            local.sin_family = AF_INET;
+            local.sin_port = htons(uLocal);
+            local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::bind(m_nFd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0)
+                return true;
+        }
+        return false;
+    }
 
     bool SendRaw(const xdr_bytes& ba) { return ::send(m_nFd, ba.data(), ba.size(), MSG_NOSIGNAL) == ssize_t(ba.size()); }
 
@@ -189,12 +205,15 @@ private slots:
     void Portmapper_data();
     void Portmapper();
     void DumpListsEveryMapping();
+    void MappingChangesNeedAReservedPort_data();
+    void MappingChangesNeedAReservedPort();
     void CoreCalls_data();
     void CoreCalls();
     void CreateLinkNames_data();
     void CreateLinkNames();
     void LocksDieWithTheirConnection();
     void LinksPerConnectionAreBounded();
+    void DevicesGoWithTheirLastLink();
     void OversizedRecordClosesConnection();
 
 private:
@@ -291,6 +310,55 @@ void CVxi11ServerTest::Portmapper()
     QCOMPARE(reply.baResults.size(), size_t(4));
     xdr_reader r(reply.baResults);
     QCOMPARE(r.get_u32(), uExpected);
+}
+
+void CVxi11ServerTest::MappingChangesNeedAReservedPort_data()
+{
+    QTest::addColumn<bool>("bUdp");
+    QTest::addColumn<bool>("bReserved");
+    QTest::addColumn<uint32_t>("uProc");
+    QTest::addColumn<uint32_t>("uProg");
+    QTest::addColumn<bool>("bResult");
+
+    for (bool bUdp : {false, true}) {
+        const char* pszVia = bUdp ? "UDP" : "TCP";
+        // Rows run in order: what a reserved port SETs, it UNSETs again.
+        QTest::addRow("%s: SET from any port", pszVia) << bUdp << false << uint32_t(pmap_set) << 400100u << false;
+        QTest::addRow("%s: UNSET of the core from any port", pszVia)
+            << bUdp << false << uint32_t(pmap_unset) << vxi11_core_prog << false;
+        QTest::addRow("%s: SET from a reserved port", pszVia) << bUdp << true << uint32_t(pmap_set) << 400100u << true;
+        QTest::addRow("%s: UNSET of it from any port", pszVia)
+            << bUdp << false << uint32_t(pmap_unset) << 400100u << false;
+        QTest::addRow("%s: UNSET of it from a reserved port", pszVia)
+            << bUdp << true << uint32_t(pmap_unset) << 400100u << true;
+        QTest::addRow("%s: UNSET of the core from a reserved port", pszVia)
+            << bUdp << true << uint32_t(pmap_unset) << vxi11_core_prog << false;
+    }
+}
+
+void CVxi11ServerTest::MappingChangesNeedAReservedPort()
+{
+    QFETCH(bool, bUdp);
+    QFETCH(bool, bReserved);
+    QFETCH(uint32_t, uProc);
+    QFETCH(uint32_t, uProg);
+    QFETCH(bool, bResult);
+
+    CRawRpc rpc(m_pPortmap->Port(), bUdp, bReserved);
+    if (!rpc.Connected() && bReserved && ::geteuid() != 0)
+        QSKIP("binding a reserved port needs root");
+    QVERIFY(rpc.Connected());
+    const pmap_mapping m{uProg, 1, pmap_ipproto_tcp, 4242};
+    const SReply reply = rpc.Call(pmap_prog, 2, uProc, pmap_encode_mapping(m));
+    QVERIFY(reply.bOk);
+    xdr_reader r(reply.baResults);
+    QCOMPARE(r.get_bool(), bResult);
+
+    // Whatever was asked, the simulator's own clients still find its core.
+    CRawRpc check(m_pPortmap->Port(), false);
+    const SReply port = check.Call(pmap_prog, 2, pmap_getport, Mapping(vxi11_core_prog, 1, pmap_ipproto_tcp));
+    xdr_reader rp(port.baResults);
+    QCOMPARE(rp.get_u32(), uint32_t(m_pCore->Port()));
 }
 
 void CVxi11ServerTest::DumpListsEveryMapping()
@@ -445,6 +513,22 @@ void CVxi11ServerTest::LinksPerConnectionAreBounded()
     // A new connection has room of its own.
     CRawRpc other(m_pCore->Port(), false);
     QCOMPARE(CreateLink(other, "inst0"), int32_t(vxi11_err_none));
+}
+
+void CVxi11ServerTest::DevicesGoWithTheirLastLink()
+{
+    // Every name a client tries must not leave a device behind.
+    CRawRpc a(m_pCore->Port(), false);
+    CRawRpc b(m_pCore->Port(), false);
+    int32_t nLidA = 0, nLidB = 0;
+    QCOMPARE(CreateLink(a, "inst4711", &nLidA), int32_t(vxi11_err_none));
+    QCOMPARE(CreateLink(b, "inst4711", &nLidB), int32_t(vxi11_err_none));
+    const std::weak_ptr<CDevice> pDevice = m_pRegistry->Get("inst4711");
+    QCOMPARE(ErrorOf(a.Call(vxi11_core_prog, 1, vxi11_destroy_link, U32s({uint32_t(nLidA)}))),
+             int32_t(vxi11_err_none));
+    QVERIFY(!pDevice.expired());
+    b.Close();
+    QTRY_VERIFY_WITH_TIMEOUT(pDevice.expired(), kWaitMs);
 }
 
 void CVxi11ServerTest::OversizedRecordClosesConnection()

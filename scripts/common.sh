@@ -43,3 +43,21 @@ velq_build() {
   fi
   cmake --build "$VELQ_BUILD" -j "$jobs"
 }
+
+# A clang tree with AddressSanitizer and UndefinedBehaviorSanitizer (abort on the first report)
+# and the libFuzzer targets; only the targets named are built, never the GUI.
+velq_build_sanitized() {
+  local dir="$1" jobs
+  shift
+  jobs="$(nproc 2>/dev/null || echo 2)"
+  if [ ! -f "$dir/build.ninja" ]; then
+    local launcher=()
+    if command -v ccache >/dev/null; then
+      launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    fi
+    cmake -S "$VELQ_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" \
+      -DVELQ_SANITIZE=address,undefined -DVELQ_FUZZ=ON
+  fi
+  cmake --build "$dir" -j "$jobs" --target "$@"
+}

@@ -436,6 +436,13 @@ void CHislipTransportTest::HostileServer_data()
                                           << int(VI_SUCCESS) << QByteArray("ok") << true << int(HISLIP_ERROR);
     QTest::newRow("vendor-type-huge") << Frame(200, 0, 0, {}, 1ULL << 62) << int(VI_ERROR_IO) << QByteArray() << false
                                       << int(HISLIP_FATAL_ERROR);
+    QTest::newRow("interrupted-length-2^63") << Frame(HISLIP_INTERRUPTED, 0, 0, {}, 1ULL << 63) << int(VI_ERROR_IO)
+                                             << QByteArray() << false << int(HISLIP_FATAL_ERROR);
+    QTest::newRow("clear-acknowledge-length-2^63")
+        << Frame(HISLIP_DEVICE_CLEAR_ACKNOWLEDGE, 0, 0, {}, 1ULL << 63) << int(VI_ERROR_IO) << QByteArray() << false
+        << int(HISLIP_FATAL_ERROR);
+    QTest::newRow("interrupted-padded") << Frame(HISLIP_INTERRUPTED, 0, 0, "pad") + Frame(HISLIP_DATA_END, 0, kHislipUnknownMessageId, "ok")
+                                        << int(VI_SUCCESS) << QByteArray("ok") << true << -1;
     QTest::newRow("bad-prologue") << QByteArray("GARBAGE-GARBAGE!") << int(VI_ERROR_IO) << QByteArray() << false
                                   << int(HISLIP_FATAL_ERROR);
     QTest::newRow("fatal-error") << Frame(HISLIP_FATAL_ERROR, 0, 0, "bye") << int(VI_ERROR_IO) << QByteArray() << false

@@ -98,6 +98,9 @@ void TestVisaRsrc::parsesWellFormedNames_data()
     QTest::newRow("gpib address 30") << QByteArray("GPIB0::30::INSTR") << "GPIB0::30::INSTR" << 1 << 0 << "INSTR"
                                      << "pad=30 sad=65535";
     QTest::newRow("gpib intfc") << QByteArray("GPIB0::INTFC") << "GPIB0::INTFC" << 1 << 0 << "INTFC" << "";
+    QTest::newRow("expands to 255 characters")
+        << QByteArray("TCPIP::" + QByteArray(233, 'h')) << "TCPIP0::" + QString(233, 'h') + "::inst0::INSTR" << 6
+        << 0 << "INSTR" << "host=" + QString(233, 'h') + " dev=inst0 hislip=0 hport=4880";
     QTest::newRow("surrounding blanks") << QByteArray("  GPIB0::18::INSTR ") << "GPIB0::18::INSTR" << 1 << 0 << "INSTR"
                                         << "pad=18 sad=65535";
 }
@@ -165,6 +168,8 @@ void TestVisaRsrc::rejectsOtherNames_data()
     QTest::newRow("unknown keyword with tokens") << QByteArray("FOO0::1::INSTR") << inv;
     QTest::newRow("control character") << QByteArray("TCPIP0::h\x01::INSTR") << inv;
     QTest::newRow("too long") << QByteArray("TCPIP0::" + QByteArray(300, 'a') + "::INSTR") << inv;
+    QTest::newRow("expands past 255, tcpip") << QByteArray("TCPIP::" + QByteArray(234, 'h')) << inv;
+    QTest::newRow("expands past 255, usb") << QByteArray("USB::1::2::" + QByteArray(240, 's')) << inv;
     // Well-formed, but nothing can resolve or reach it.
     QTest::newRow("alias") << QByteArray("mydmm") << nfound;
     QTest::newRow("vxi") << QByteArray("VXI0::1::INSTR") << nfound;

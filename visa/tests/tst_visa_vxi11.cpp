@@ -50,8 +50,8 @@ QByteArray BlockAnswer(int n)
 class CFakeVxi11Server
 {
 public:
-    explicit CFakeVxi11Server(QByteArray baReadReply, bool bStall = false)
-        : m_baReadReply(std::move(baReadReply)), m_bStall(bStall)
+    explicit CFakeVxi11Server(QByteArray baReadReply, bool bStall = false, int nReplyDelayMs = 0)
+        : m_baReadReply(std::move(baReadReply)), m_bStall(bStall), m_nReplyDelayMs(nReplyDelayMs)
     {
         m_nListen = ListenOnLoopback(8, &m_uPort);
         m_thread = std::thread([this] { Run(); });
@@ -116,6 +116,7 @@ private:
                 } else if (info.h.proc == vxi11_device_read) {
                     if (m_bStall)
                         continue;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(m_nReplyDelayMs));
                     QByteArray ba = m_baReadReply;
                     // "XID!" marks where the call's own xid goes.
                     const int nAt = ba.indexOf("XID!");
@@ -138,6 +139,7 @@ private:
 
     QByteArray m_baReadReply;
     bool m_bStall;
+    int m_nReplyDelayMs;
     int m_nListen = -1;
     quint16 m_uPort = 0;
     std::atomic<bool> m_bStop{false};
@@ -498,6 +500,7 @@ void CVisaVxi11Test::HostileReply_data()
     QTest::addColumn<QByteArray>("baRaw");
     QTest::addColumn<bool>("bStall");
     QTest::addColumn<int>("eStatus");
+    QTest::addColumn<int>("nReplyDelayMs");
 
     const auto hex = [](const char* psz) { return QByteArray::fromHex(QByteArray(psz).replace(' ', "")); };
     const QByteArray baAccepted = "XID!" + hex("00000001 00000000 00000000 00000000 00000000");
@@ -510,22 +513,25 @@ void CVisaVxi11Test::HostileReply_data()
     };
 
     QTest::newRow("valid, for reference")
-        << record(baAccepted + hex("00000000 00000004 00000003 41424300")) << false << int(VI_SUCCESS);
+        << record(baAccepted + hex("00000000 00000004 00000003 41424300")) << false << int(VI_SUCCESS) << 0;
     QTest::newRow("wrong xid")
         << record(hex("12345678 00000001 00000000 00000000 00000000 00000000 00000000 00000004 00000000"))
-        << false << int(VI_ERROR_IO);
+        << false << int(VI_ERROR_IO) << 0;
     QTest::newRow("opaque length 4 GiB")
-        << record(baAccepted + hex("00000000 00000004 ffffffff 41424300")) << false << int(VI_ERROR_IO);
+        << record(baAccepted + hex("00000000 00000004 ffffffff 41424300")) << false << int(VI_ERROR_IO) << 0;
     QTest::newRow("opaque longer than requested")
         << record(baAccepted + hex("00000000 00000004 00001000") + QByteArray(4096, 'x')) << false
-        << int(VI_ERROR_IO);
-    QTest::newRow("short record") << record(baAccepted + hex("00000000")) << false << int(VI_ERROR_IO);
+        << int(VI_ERROR_IO) << 0;
+    QTest::newRow("short record") << record(baAccepted + hex("00000000")) << false << int(VI_ERROR_IO) << 0;
     QTest::newRow("fragment of 2 GiB announced") << hex("ffffffff") + QByteArray(64, 'x') << false
-                                                 << int(VI_ERROR_IO);
-    QTest::newRow("hang-up instead of a reply") << QByteArray() << false << int(VI_ERROR_CONN_LOST);
+                                                 << int(VI_ERROR_IO) << 0;
+    QTest::newRow("hang-up instead of a reply") << QByteArray() << false << int(VI_ERROR_CONN_LOST) << 0;
     QTest::newRow("half a record, then silence") << record(baAccepted + QByteArray(64, 'x')).left(20) << false
-                                                 << int(VI_ERROR_TMO);
-    QTest::newRow("no reply at all") << QByteArray() << true << int(VI_ERROR_TMO);
+                                                 << int(VI_ERROR_TMO) << 0;
+    // Each reply in time, but the read as a whole must still end at its time-out.
+    QTest::newRow("one byte a reply, never END")
+        << record(baAccepted + hex("00000000 00000000 00000001 41000000")) << false << int(VI_ERROR_TMO) << 30;
+    QTest::newRow("no reply at all") << QByteArray() << true << int(VI_ERROR_TMO) << 0;
 }
 
 void CVisaVxi11Test::HostileReply()
@@ -533,8 +539,9 @@ void CVisaVxi11Test::HostileReply()
     QFETCH(QByteArray, baRaw);
     QFETCH(bool, bStall);
     QFETCH(int, eStatus);
+    QFETCH(int, nReplyDelayMs);
 
-    CFakeVxi11Server fake(baRaw, bStall);
+    CFakeVxi11Server fake(baRaw, bStall, nReplyDelayMs);
     const QByteArray baOldPort = qgetenv("VELQ_VXI11_PORTMAPPER_PORT");
     qputenv("VELQ_VXI11_PORTMAPPER_PORT", QByteArray::number(fake.Port()));
     ViStatus st = VI_SUCCESS;

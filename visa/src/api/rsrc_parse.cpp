@@ -349,6 +349,10 @@ ViStatus rsrc_parse(const char *name, rsrc_parsed *out)
         // VXI, GPIB-VXI and PXI names are not parsed further: nothing here can reach them.
         return tok.size() >= 2 ? VI_ERROR_RSRC_NFOUND : VI_ERROR_INV_RSRC_NAME;
     }
+    // Defaults filled in can push a name that fits past the 256-byte buffers callers hold; cutting
+    // it there would name another resource.
+    if (st == VI_SUCCESS && r.canonical.size() > kMaxNameLen)
+        st = VI_ERROR_INV_RSRC_NAME;
     if (st == VI_SUCCESS)
         *out = std::move(r);
     return st;

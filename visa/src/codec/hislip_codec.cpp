@@ -78,6 +78,23 @@ bool hislip_is_async_type(uint8_t type)
     }
 }
 
+bool hislip_type_carries_payload(uint8_t type)
+{
+    switch (type) {
+    case HISLIP_INITIALIZE:
+    case HISLIP_FATAL_ERROR:
+    case HISLIP_ERROR:
+    case HISLIP_ASYNC_LOCK:
+    case HISLIP_DATA:
+    case HISLIP_DATA_END:
+    case HISLIP_ASYNC_MAXIMUM_MESSAGE_SIZE:
+    case HISLIP_ASYNC_MAXIMUM_MESSAGE_SIZE_RESPONSE:
+        return true;
+    default:
+        return !hislip_is_known_type(type);
+    }
+}
+
 const char *hislip_type_name(uint8_t type)
 {
     static const char *const kNames[] = {

@@ -115,5 +115,8 @@ inline uint32_t hislip_next_message_id(uint32_t id) { return id + 2u; }
 bool hislip_is_known_type(uint8_t type);
 bool hislip_is_async_type(uint8_t type);
 const char *hislip_type_name(uint8_t type);
+// False for the known types whose payload is empty by definition; their length must still be
+// bounded before it is skipped, or one header can wedge a channel for good.
+bool hislip_type_carries_payload(uint8_t type);
 
 } // namespace velq

@@ -39,6 +39,7 @@ ViStatus read_loop::read(read_source &source, ViByte *buf, ViUInt32 cnt, ViUInt3
     if (!attrs.termchar_en)
         m_scanner.reset();
     size_t got = 0;
+    bool received = false;
     for (;;) {
         ViByte *const dst = buf + got;
         read_chunk chunk;
@@ -50,6 +51,11 @@ ViStatus read_loop::read(read_source &source, ViByte *buf, ViUInt32 cnt, ViUInt3
             chunk.end = m_ahead_end && m_ahead_pos == m_ahead.size();
             from_ahead = true;
         } else {
+            // The time-out bounds the whole call: a peer answering one byte at a time, each in
+            // time, must not stretch it. A zero time-out still takes what the first receive brings.
+            if (received && deadline.passed())
+                return VI_ERROR_TMO;
+            received = true;
             const ViStatus status = source.next_chunk(dst, cnt - got, got, attrs, deadline, &chunk);
             if (status != VI_SUCCESS) {
                 *ret_cnt = static_cast<ViUInt32>(got + chunk.len);

@@ -263,6 +263,12 @@ xdr_bytes CVxi11Server::DeviceRead(SLink& link, int nFd, const vxi11_read_parms&
                 eAction = EAction::ReplyThenClose;
             break;
         }
+        if (r.eStatus == CDevice::EReadStatus::HungUp && TakePending(pDevice, nMax, strData, bEnd)) {
+            // The hang-up text was taken by a reader whose client had gone
+            // and parked for this one: deliver it before the line drops.
+            eAction = EAction::ReplyThenClose;
+            break;
+        }
         if (r.eStatus == CDevice::EReadStatus::HungUp || IsStopping() || PeerGone(nFd)) {
             eAction = EAction::Close;
             return {};
